@@ -1,0 +1,13 @@
+// The program's entry: start the user interface and show the splash window.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include "app/splash.h"
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
+    InitCommonControlsEx(&controls);
+    ui::Instance<app::frmSplash>().Show();
+    return ui::Run();
+}

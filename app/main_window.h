@@ -1,0 +1,21 @@
+// The hub: opens the picker windows, the About window and the web site.
+#pragma once
+
+#include "ui/form.h"
+
+namespace app {
+
+// The product's site, opened by Help > Tumblewick Website.
+inline constexpr const char* kWebsiteAddress = "http://www.tumblewick.com";
+
+class Form1 : public ui::Form {
+public:
+    Form1();
+    void Click(std::string_view name) override;
+
+private:
+    void CloseMainWindow();
+    void TumblewickWebsite_Click();
+};
+
+}  // namespace app

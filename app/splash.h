@@ -1,0 +1,19 @@
+// The start-up window: logo, title, version and notices, until the user acts.
+#pragma once
+
+#include "ui/form.h"
+
+namespace app {
+
+class frmSplash : public ui::Form {
+public:
+    frmSplash();
+    void Form_Load() override;
+    void Form_KeyPress(wchar_t key) override;
+    void Click(std::string_view name) override;
+
+private:
+    void btnOK_Click();
+};
+
+}  // namespace app

@@ -1,0 +1,74 @@
+// Drives the program's real windows from a test: pumps messages the way the
+// program's loop does, sends real input, and reads windows back in twips.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "ui/form_def.h"
+
+namespace tw_test {
+
+// Handles pending messages as the program's loop does, for `ms` at least.
+// A quit message (the last form went) is remembered, not acted on.
+void Pump(int ms = 0);
+// Pumps until `done` holds or `ms` passed; returns whether it holds.
+bool PumpUntil(const std::function<bool()>& done, int ms = 3000);
+// True once a quit message came through Pump; Pump clears it first if asked.
+bool QuitPosted();
+void ClearQuit();
+
+// A control's rectangle inside its parent's client area, in twips.
+ui::Rect TwipsRect(HWND control);
+// A top-level window's client size in twips.
+SIZE ClientTwips(HWND window);
+UINT ScreenDpi();
+
+struct FontInfo {
+    std::wstring face;
+    double points;
+    int weight;
+};
+FontInfo FontOf(HWND control);
+
+std::wstring Text(HWND window);
+std::wstring ClassOf(HWND window);
+
+// Real keyboard and mouse input, delivered to the foreground window.
+void PressKey(WORD vk, bool shift = false, bool ctrl = false, bool alt = false);
+void TypeChar(wchar_t ch);
+void ClickMouse(HWND control);
+
+// The visible top-level windows of this process, the tool tips left out.
+std::vector<HWND> VisibleWindows();
+HWND FindTopLevel(const std::wstring& title);
+
+// The focus order that Tab gives, starting from the focused control, as
+// control names, `count` steps long.
+std::vector<std::wstring> TabWalk(int count, bool backwards = false);
+
+// A message box the code under test shows, as the user saw it.
+struct MessageBoxSeen {
+    std::wstring title;
+    std::wstring text;
+    std::vector<std::wstring> buttons;
+    bool hasIcon = false;
+};
+
+// Watches from another thread for message boxes of this process, records
+// each and closes it with its first button, until destroyed.
+class MessageBoxWatcher {
+public:
+    MessageBoxWatcher();
+    ~MessageBoxWatcher();
+    std::vector<MessageBoxSeen> Seen();
+
+private:
+    struct State;
+    State* state_;
+};
+
+}  // namespace tw_test

@@ -1,0 +1,107 @@
+// A window built from its FormDef table. Each form class has one
+// program-wide instance (Instance<T>()), which is loaded when it is shown and
+// destroyed when it is unloaded; the program ends when the last one goes.
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+#include <string>
+#include <string_view>
+#include <tuple>
+#include <vector>
+
+#include "ui/form_def.h"
+
+namespace ui {
+
+class Form {
+public:
+    explicit Form(const FormDef& def) : def_(def) {}
+    virtual ~Form();
+    Form(const Form&) = delete;
+    Form& operator=(const Form&) = delete;
+
+    // Loads the form if it is not loaded (running Form_Load before it is
+    // first drawn), then shows it and brings it to the front.
+    void Show();
+    // Destroys the window and everything it holds.
+    void Unload();
+
+    bool IsLoaded() const { return hwnd_ != nullptr; }
+    HWND Hwnd() const { return hwnd_; }
+    const FormDef& Def() const { return def_; }
+    UINT Dpi() const { return dpi_; }
+
+    // The control of that name, or nullptr.
+    HWND Control(std::string_view name) const;
+    const ControlDef* ControlDefOf(HWND control) const;
+
+    void SetText(std::string_view control, const std::wstring& text);
+    void SetCaption(const std::wstring& text);
+
+    // Called by the engine.
+    virtual void Form_Load() {}
+    virtual void Form_KeyPress(wchar_t) {}
+    // A click on a button or a menu item, by its name.
+    virtual void Click(std::string_view name) = 0;
+
+    static Form* FromWindow(HWND hwnd);
+    static LRESULT CALLBACK WndProc(HWND, UINT, WPARAM, LPARAM);
+
+    // Keyboard handling for a message bound for this form; true when consumed.
+    bool PreTranslate(MSG& msg);
+
+private:
+    friend LRESULT FormMessage(Form&, HWND, UINT, WPARAM, LPARAM);
+    void Create();
+    void CreateControls();
+    void CreateMenu();
+    void Layout();
+    void AutoSize(HWND control, const ControlDef& def, RECT& pixels);
+    HFONT Font(const FontSpec& spec);
+    void ReleaseResources();
+    std::vector<HWND> TabOrder() const;
+    void MoveFocus(bool backwards);
+    HWND ButtonWithFlag(unsigned flag) const;
+    HWND AccessKeyTarget(wchar_t key) const;
+    void ClickControl(HWND control);
+    void DrawPictureButton(const DRAWITEMSTRUCT& item);
+    LRESULT Message(UINT msg, WPARAM wParam, LPARAM lParam);
+
+    const FormDef& def_;
+    HWND hwnd_ = nullptr;
+    HWND toolTip_ = nullptr;
+    HMENU menu_ = nullptr;
+    HACCEL accelerators_ = nullptr;
+    UINT dpi_ = 96;
+    std::vector<HWND> controls_;  // in the order of def_.controls
+    std::map<std::tuple<std::wstring, int, int>, HFONT> fonts_;
+    std::map<UINT, const MenuDef*> menuCommands_;
+};
+
+// The one program-wide instance of a form class.
+template <class T>
+T& Instance() {
+    static T form;
+    return form;
+}
+
+// Runs the message loop until the last form is unloaded or a failure ends the
+// program; returns the program's exit code.
+int Run();
+// Handles one message as the loop does (keyboard first); used by Run and by
+// anything that pumps messages itself.
+void ProcessMessage(MSG& msg);
+// Number of forms loaded right now.
+int LoadedFormCount();
+
+// Shows a failure that nothing trapped and ends the program.
+void ReportUnhandledFailure(long number, const std::wstring& description);
+
+// The name a control bears in its form's table, from any process.
+std::wstring ControlName(HWND control);
+// The control of that name in a form's window tree, or nullptr.
+HWND FindControl(HWND form, std::wstring_view name);
+
+}  // namespace ui

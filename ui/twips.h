@@ -1,0 +1,16 @@
+// Twips (1/1440 inch) to pixels and back at a window's DPI.
+#pragma once
+
+#include <windows.h>
+
+namespace ui {
+
+inline int TwipsToPixels(int twips, UINT dpi) { return MulDiv(twips, static_cast<int>(dpi), 1440); }
+inline int PixelsToTwips(int pixels, UINT dpi) { return MulDiv(pixels, 1440, static_cast<int>(dpi)); }
+
+// The DPI that a window is drawn at (the system DPI before Windows 10).
+UINT WindowDpi(HWND hwnd);
+// Window size for a client size, at a DPI.
+BOOL AdjustRectForDpi(RECT* rect, DWORD style, BOOL menu, DWORD exStyle, UINT dpi);
+
+}  // namespace ui
