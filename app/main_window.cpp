@@ -2,6 +2,8 @@
 
 #include <shellapi.h>
 
+#include "links/link_windows.h"
+
 namespace app {
 
 namespace {
@@ -65,13 +67,28 @@ constexpr ui::FormDef kForm{
 Form1::Form1() : Form(kForm) {}
 
 void Form1::Click(std::string_view name) {
-    if (name == "btnOK" || name == "btnCancel" || name == "Close")
-        CloseMainWindow();
+    // A button and its menu item do the same.
+    if (name == "btnOK")
+        btnOK_Click();
+    else if (name == "btnCancel")
+        btnCancel_Click();
+    else if (name == "Close")
+        Close_Click();
+    else if (name == "btnDesktopShortcuts" || name == "DesktopShortcuts")
+        ui::Instance<links::frmDesktopShortcuts>().Show();
+    else if (name == "btnStartMenu" || name == "StartMenu")
+        ui::Instance<links::frmStartMenu>().Show();
+    else if (name == "btnFavoritesMenu" || name == "FavoritesMenu")
+        ui::Instance<links::frmFavoritesMenu>().Show();
     else if (name == "TumblewickWebsite")
         TumblewickWebsite_Click();
 }
 
-void Form1::CloseMainWindow() { Unload(); }
+// Closing the main window closes nothing else; the program goes on while
+// any other window is open.
+void Form1::btnOK_Click() { Unload(); }
+void Form1::btnCancel_Click() { Unload(); }
+void Form1::Close_Click() { Unload(); }
 
 void Form1::TumblewickWebsite_Click() {
     // Whatever the shell answers, nothing is reported: no browser is no failure.

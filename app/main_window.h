@@ -14,7 +14,9 @@ public:
     void Click(std::string_view name) override;
 
 private:
-    void CloseMainWindow();
+    void btnOK_Click();
+    void btnCancel_Click();
+    void Close_Click();
     void TumblewickWebsite_Click();
 };
 

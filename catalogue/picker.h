@@ -1,0 +1,61 @@
+// The window that the five picker windows share: 24 character buttons in a
+// 4 × 6 grid inside a captioned frame, OK and Cancel below. Each window is
+// this one layout plus a row of differences.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "catalogue/catalogue.h"
+#include "ui/form.h"
+
+namespace catalogue {
+
+// The order the Tab key follows, as the windows differ in it. "A" is the
+// fixed sequence of catalogue rows that the character buttons follow.
+enum class FocusOrder {
+    CancelOkFirstRowThenA,  // Cancel, OK, row 1, then A without row 1
+    CancelOkABackwards,     // Cancel, OK, then A from its end
+    OkCancelA,              // OK, Cancel, then A
+    AThenOkCancel,          // A, then OK, Cancel
+};
+
+struct PickerLayout {
+    const char* formName;
+    const wchar_t* caption;
+    const char* characterFrame;
+    const wchar_t* characterFrameCaption;
+    ui::Rect characterFrameRect;
+    const char* okCancelFrame;
+    ui::Rect okCancelFrameRect;
+    POINT firstCell;         // inside the character frame
+    bool okCancelInWindow;   // OK and Cancel lie on the window, over their frame
+    POINT ok;                // inside OK's parent; Cancel is 1320 to its right
+    const wchar_t* okCaption;
+    FocusOrder focusOrder;
+};
+
+extern const PickerLayout kStartMenuLayout;
+extern const PickerLayout kDesktopShortcutsLayout;
+extern const PickerLayout kFavoritesMenuLayout;
+extern const PickerLayout kHomePageLayout;
+extern const PickerLayout kDesktopBackgroundLayout;
+
+// The catalogue rows in the order their buttons take the focus (sequence A).
+extern const int kFocusSequence[kRowCount];
+
+class PickerForm : public ui::Form {
+public:
+    explicit PickerForm(const PickerLayout& layout);
+    void Click(std::string_view name) override;
+
+protected:
+    // A click on a character button, with that button's catalogue row.
+    virtual void Character_Click(const Character& row) = 0;
+
+private:
+    void btnOK_Click();
+    void btnCancel_Click();
+};
+
+}  // namespace catalogue

@@ -1,0 +1,67 @@
+#include "platform/shell_object.h"
+
+#include <windows.h>
+#include <knownfolders.h>
+#include <objbase.h>
+#include <shlobj.h>
+
+#include "platform/failure.h"
+
+namespace platform {
+
+namespace {
+
+SpecialFolderHook g_hook;
+
+const KNOWNFOLDERID* FolderId(std::wstring_view key) {
+    if (key == L"Desktop")
+        return &FOLDERID_Desktop;
+    if (key == L"StartMenu")
+        return &FOLDERID_StartMenu;
+    if (key == L"Favorites")
+        return &FOLDERID_Favorites;
+    return nullptr;
+}
+
+}  // namespace
+
+std::unique_ptr<ShellObject> ShellObject::Create() {
+    // The shell's folder lookup may use COM; a thread that already runs COM
+    // in the other apartment model is fine as it is.
+    HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    if (FAILED(hr) && hr != RPC_E_CHANGED_MODE)
+        throw Failure(hr, L"The shell object could not be created: " + SystemErrorText(hr));
+    return std::unique_ptr<ShellObject>(new ShellObject(SUCCEEDED(hr)));
+}
+
+ShellObject::~ShellObject() {
+    if (ownsCom_)
+        CoUninitialize();
+}
+
+std::wstring ShellObject::SpecialFolder(std::wstring_view key) const {
+    if (g_hook)
+        return g_hook(key);
+    const KNOWNFOLDERID* id = FolderId(key);
+    if (id == nullptr)
+        return {};
+    // Without verification a registered but missing folder still gives its
+    // path, so writing into it fails with the file's own error.
+    PWSTR path = nullptr;
+    HRESULT hr = SHGetKnownFolderPath(*id, KF_FLAG_DONT_VERIFY, nullptr, &path);
+    std::wstring result;
+    if (SUCCEEDED(hr) && path != nullptr)
+        result = path;
+    CoTaskMemFree(path);
+    if (FAILED(hr))
+        throw Failure(hr, L"The " + std::wstring(key) + L" folder could not be looked up: " + SystemErrorText(hr));
+    // A folder at a drive's root comes back as "D:\"; the caller adds the
+    // separator itself.
+    while (!result.empty() && (result.back() == L'\\' || result.back() == L'/'))
+        result.pop_back();
+    return result;
+}
+
+void SetSpecialFolderHookForTesting(SpecialFolderHook hook) { g_hook = std::move(hook); }
+
+}  // namespace platform
