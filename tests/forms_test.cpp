@@ -1,17 +1,387 @@
+// The splash and main windows as the user meets them, and how the program's
+// life follows its windows.
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <map>
+#include <string>
+#include <vector>
 
 #include "app/main_window.h"
 #include "app/splash.h"
+#include "links/link_windows.h"
+#include "platform/failure.h"
 #include "tests/support/ui_driver.h"
+#include "ui/twips.h"
 
 using namespace tw_test;
 
-TEST(Smoke, SplashShows) {
-    auto& splash = ui::Instance<app::frmSplash>();
-    splash.Show();
-    Pump(100);
-    ASSERT_TRUE(splash.IsLoaded());
-    EXPECT_EQ(Text(splash.Control("lblVersion")), L"Version 1.0.0");
-    splash.Unload();
-    Pump(50);
+namespace {
+
+// What a control's rectangle reads back as after the engine put it on the
+// screen at this DPI: twips become whole pixels and then twips again.
+ui::Rect OnScreen(ui::Rect r, UINT dpi) {
+    auto px = [dpi](int twips) { return ui::TwipsToPixels(twips, dpi); };
+    auto tw = [dpi](int pixels) { return ui::PixelsToTwips(pixels, dpi); };
+    return {tw(px(r.left)), tw(px(r.top)), tw(px(r.left + r.width) - px(r.left)),
+            tw(px(r.top + r.height) - px(r.top))};
 }
+
+void ExpectRect(HWND control, ui::Rect expected) {
+    ASSERT_NE(control, nullptr);
+    ui::Rect got = TwipsRect(control);
+    ui::Rect want = OnScreen(expected, ui::WindowDpi(control));
+    EXPECT_EQ(got.left, want.left) << ui::ControlName(control).c_str();
+    EXPECT_EQ(got.top, want.top) << ui::ControlName(control).c_str();
+    EXPECT_EQ(got.width, want.width) << ui::ControlName(control).c_str();
+    EXPECT_EQ(got.height, want.height) << ui::ControlName(control).c_str();
+}
+
+void ExpectClient(HWND window, int width, int height) {
+    UINT dpi = ui::WindowDpi(window);
+    RECT client;
+    GetClientRect(window, &client);
+    EXPECT_EQ(client.right, ui::TwipsToPixels(width, dpi));
+    EXPECT_EQ(client.bottom, ui::TwipsToPixels(height, dpi));
+}
+
+void ExpectFont(HWND control, const wchar_t* face, double points, int weight) {
+    FontInfo font = FontOf(control);
+    EXPECT_EQ(font.face, face) << ui::ControlName(control).c_str();
+    // The font height is whole pixels, so the size is as near as they allow.
+    EXPECT_NEAR(font.points, points, 72.0 / ui::WindowDpi(control)) << ui::ControlName(control).c_str();
+    EXPECT_EQ(font.weight, weight) << ui::ControlName(control).c_str();
+}
+
+// Records every form window created and the texts its labels had when it
+// was first shown.
+struct Watch {
+    static inline std::vector<std::wstring> created;
+    static inline std::map<std::wstring, std::wstring> shownWith;
+    static LRESULT CALLBACK CallProc(int code, WPARAM wParam, LPARAM lParam) {
+        auto* call = reinterpret_cast<CWPSTRUCT*>(lParam);
+        if (code == HC_ACTION && call->message == WM_SHOWWINDOW && call->wParam && ClassOf(call->hwnd) == L"TumblewickForm") {
+            created.push_back(ui::ControlName(call->hwnd));
+            for (const wchar_t* label : {L"lblVersion", L"lblProductName"})
+                if (HWND control = ui::FindControl(call->hwnd, label))
+                    shownWith[label] = Text(control);
+        }
+        return CallNextHookEx(nullptr, code, wParam, lParam);
+    }
+    HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, CallProc, nullptr, GetCurrentThreadId());
+    Watch() {
+        created.clear();
+        shownWith.clear();
+    }
+    ~Watch() { UnhookWindowsHookEx(hook); }
+};
+
+app::frmSplash& Splash() { return ui::Instance<app::frmSplash>(); }
+app::Form1& Main() { return ui::Instance<app::Form1>(); }
+
+class Forms : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ClearQuit();
+        ASSERT_EQ(ui::LoadedFormCount(), 0);
+    }
+    void TearDown() override {
+        for (ui::Form* form : std::initializer_list<ui::Form*>{
+                 &Splash(), &Main(), &ui::Instance<links::frmStartMenu>(), &ui::Instance<links::frmDesktopShortcuts>(),
+                 &ui::Instance<links::frmFavoritesMenu>()})
+            form->Unload();
+        Pump(20);
+    }
+    void OpenMain() {
+        Main().Show();
+        Pump(50);
+        ASSERT_TRUE(PumpUntil([] { return GetForegroundWindow() == Main().Hwnd(); }));
+    }
+};
+
+TEST_F(Forms, SplashIsFilledBeforeItIsFirstShownAndLooksAsDesigned) {
+    Watch watch;
+    Splash().Show();
+    Pump(50);
+    EXPECT_EQ(Watch::shownWith[L"lblVersion"], L"Version 1.0.0");
+    EXPECT_EQ(Watch::shownWith[L"lblProductName"], L"Tumblewick");
+
+    HWND window = Splash().Hwnd();
+    LONG style = GetWindowLongW(window, GWL_STYLE);
+    LONG exStyle = GetWindowLongW(window, GWL_EXSTYLE);
+    EXPECT_EQ(style & WS_CAPTION, WS_DLGFRAME) << "a dialog frame and no title bar";
+    EXPECT_FALSE(style & (WS_THICKFRAME | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX));
+    EXPECT_FALSE(exStyle & WS_EX_APPWINDOW);
+    EXPECT_NE(GetWindow(window, GW_OWNER), nullptr) << "owned windows have no task-bar button";
+    ExpectClient(window, 7380, 4245);
+
+    ExpectRect(Splash().Control("Frame1"), {150, 60, 7080, 4050});
+    ExpectRect(Splash().Control("imgLogo"), {240, 315, 3015, 3225});
+    ExpectRect(Splash().Control("lblWarning"), {150, 3660, 6855, 315});
+    ExpectRect(Splash().Control("btnOK"), {5760, 3360, 1215, 495});
+    ExpectFont(Splash().Control("lblProductName"), L"Comic Sans MS", 21.75, FW_BOLD);
+    ExpectFont(Splash().Control("lblPlatform"), L"Comic Sans MS", 15.75, FW_NORMAL);
+    ExpectFont(Splash().Control("lblVersion"), L"Arial", 12, FW_BOLD);
+    ExpectFont(Splash().Control("lblCopyright"), L"Comic Sans MS", 8.25, FW_NORMAL);
+    ExpectFont(Splash().Control("btnOK"), L"Comic Sans MS", 8.25, FW_NORMAL);
+
+    // Sized to their text: the title keeps its left edge, platform and
+    // version their right edge at 6855, one under the other.
+    ui::Rect title = TwipsRect(Splash().Control("lblProductName"));
+    ui::Rect platform = TwipsRect(Splash().Control("lblPlatform"));
+    ui::Rect version = TwipsRect(Splash().Control("lblVersion"));
+    UINT dpi = ui::WindowDpi(window);
+    EXPECT_EQ(title.left, OnScreen({3960, 0, 0, 0}, dpi).left);
+    EXPECT_EQ(platform.left + platform.width, OnScreen({6855, 0, 0, 0}, dpi).left);
+    EXPECT_EQ(version.left + version.width, OnScreen({6855, 0, 0, 0}, dpi).left);
+    EXPECT_NE(platform.width, 1410) << "sized to the text, not the design rectangle";
+
+    // OK belongs to the window, lies in front of the frame and has the focus.
+    HWND ok = Splash().Control("btnOK");
+    EXPECT_EQ(GetParent(ok), window);
+    bool okInFront = false;
+    for (HWND w = Splash().Control("Frame1"); w; w = GetWindow(w, GW_HWNDPREV))
+        okInFront |= w == ok;
+    EXPECT_TRUE(okInFront);
+    EXPECT_EQ(GetFocus(), ok);
+    EXPECT_EQ(TabWalk(2), (std::vector<std::wstring>{L"btnOK", L"btnOK"})) << "the only control that takes focus";
+}
+
+TEST_F(Forms, AKeyInTheSplashEndsTheProgramWithoutTheMainWindow) {
+    for (WORD key : {WORD('X'), WORD(VK_SPACE), WORD(VK_ESCAPE)}) {
+        Watch watch;
+        ClearQuit();
+        Splash().Show();
+        ASSERT_TRUE(PumpUntil([] { return GetForegroundWindow() == Splash().Hwnd(); }));
+        PressKey(key);
+        EXPECT_TRUE(PumpUntil([] { return !Splash().IsLoaded(); })) << key;
+        Pump(50);
+        EXPECT_EQ(ui::LoadedFormCount(), 0) << key;
+        EXPECT_TRUE(QuitPosted()) << key;
+        EXPECT_EQ(Watch::created, std::vector<std::wstring>{L"frmSplash"}) << key;
+    }
+}
+
+TEST_F(Forms, OkInTheSplashLeavesTheMainWindowAlone) {
+    Splash().Show();
+    ASSERT_TRUE(PumpUntil([] { return GetForegroundWindow() == Splash().Hwnd(); }));
+    ClickMouse(Splash().Control("btnOK"));
+    ASSERT_TRUE(PumpUntil([] { return !Splash().IsLoaded(); }));
+    EXPECT_EQ(VisibleWindows(), std::vector<HWND>{Main().Hwnd()});
+    EXPECT_FALSE(QuitPosted());
+    EXPECT_EQ(GetFocus(), Main().Control("btnOK"));
+}
+
+TEST_F(Forms, MainWindowLayoutFontsAndFrame) {
+    OpenMain();
+    HWND window = Main().Hwnd();
+    EXPECT_EQ(Text(window), L"Tumblewick");
+    LONG style = GetWindowLongW(window, GWL_STYLE);
+    EXPECT_TRUE(style & WS_THICKFRAME);
+    EXPECT_TRUE(style & WS_MINIMIZEBOX);
+    EXPECT_FALSE(style & WS_MAXIMIZEBOX);
+    EXPECT_TRUE(GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_APPWINDOW);
+    EXPECT_EQ(GetWindow(window, GW_OWNER), nullptr);
+    ExpectClient(window, 9930, 6885);
+
+    const std::pair<const char*, ui::Rect> layout[] = {
+        {"frameOptions", {120, 120, 9735, 5655}},      {"Label", {240, 360, 9255, 1095}},
+        {"Frame1", {240, 1080, 4500, 4335}},           {"btnDesktopShortcuts", {360, 1800, 3615, 855}},
+        {"btnStartMenu", {360, 3120, 3615, 855}},      {"btnDesktopBackground", {720, 1800, 3615, 855}},
+        {"frameBrowserOptions", {5160, 1200, 4433, 4335}}, {"btnHomePage", {360, 480, 3615, 855}},
+        {"btnFavoritesMenu", {360, 1800, 3615, 855}},  {"frameOKCancel", {120, 5880, 9735, 855}},
+        {"btnOK", {7200, 6120, 1215, 495}},            {"btnCancel", {8520, 6120, 1215, 495}},
+    };
+    for (const auto& [name, rect] : layout) {
+        ExpectRect(Main().Control(name), rect);
+        ExpectFont(Main().Control(name), L"Comic Sans MS", 8.25, FW_NORMAL);
+    }
+    EXPECT_EQ(GetParent(Main().Control("btnDesktopShortcuts")), Main().Control("Frame1"));
+    EXPECT_EQ(GetParent(Main().Control("Frame1")), Main().Control("frameOptions"));
+    EXPECT_EQ(GetParent(Main().Control("btnDesktopBackground")), window);
+    EXPECT_EQ(Text(Main().Control("btnFavoritesMenu")), L"F&avorites Menu");
+
+    // Every control keeps its place when the window is made larger or smaller.
+    std::vector<ui::Rect> before;
+    for (const auto& [name, rect] : layout)
+        before.push_back(TwipsRect(Main().Control(name)));
+    for (int delta : {200, -300}) {
+        RECT r;
+        GetWindowRect(window, &r);
+        SetWindowPos(window, nullptr, 0, 0, r.right - r.left + delta, r.bottom - r.top + delta,
+                     SWP_NOMOVE | SWP_NOZORDER);
+        Pump(20);
+        for (std::size_t i = 0; i < before.size(); ++i) {
+            ui::Rect now = TwipsRect(Main().Control(layout[i].first));
+            EXPECT_EQ(now.left, before[i].left);
+            EXPECT_EQ(now.top, before[i].top);
+            EXPECT_EQ(now.width, before[i].width);
+        }
+    }
+}
+
+TEST_F(Forms, MainWindowMenuBar) {
+    OpenMain();
+    HMENU bar = GetMenu(Main().Hwnd());
+    ASSERT_NE(bar, nullptr);
+    auto text = [](HMENU menu, int i) {
+        wchar_t buffer[128];
+        GetMenuStringW(menu, static_cast<UINT>(i), buffer, 128, MF_BYPOSITION);
+        return std::wstring(buffer);
+    };
+    const std::vector<std::vector<std::wstring>> expected = {
+        {L"&File", L"&Close\tCtrl+F4"},
+        {L"&Tumblewick Options", L"Desktop &Background\tCtrl+B", L"Desktop &Shortcuts\tCtrl+S",
+         L"&Favorites Menu\tCtrl+A", L"I.E. &Home Page\tCtrl+P", L"Start &Menu\tCtrl+M"},
+        {L"&Help", L"Ab&out Tumblewick\tCtrl+O", L"&Tumblewick Website\tCtrl+K"},
+    };
+    ASSERT_EQ(GetMenuItemCount(bar), 3);
+    for (int m = 0; m < 3; ++m) {
+        EXPECT_EQ(text(bar, m), expected[m][0]);
+        HMENU popup = GetSubMenu(bar, m);
+        ASSERT_EQ(GetMenuItemCount(popup), static_cast<int>(expected[m].size()) - 1);
+        for (int i = 1; i < static_cast<int>(expected[m].size()); ++i) {
+            EXPECT_EQ(text(popup, i - 1), expected[m][i]);
+            UINT state = GetMenuState(popup, static_cast<UINT>(i - 1), MF_BYPOSITION);
+            EXPECT_FALSE(state & (MF_CHECKED | MF_GRAYED | MF_DISABLED | MF_SEPARATOR));
+        }
+    }
+}
+
+TEST_F(Forms, MainWindowKeyboard) {
+    OpenMain();
+    EXPECT_EQ(ui::ControlName(GetFocus()), L"btnOK");
+    EXPECT_EQ(TabWalk(7), (std::vector<std::wstring>{L"btnCancel", L"btnDesktopBackground", L"btnDesktopShortcuts",
+                                                     L"btnHomePage", L"btnFavoritesMenu", L"btnStartMenu", L"btnOK"}));
+    EXPECT_EQ(TabWalk(2, true), (std::vector<std::wstring>{L"btnStartMenu", L"btnFavoritesMenu"}));
+
+    // No cancel button: Esc does nothing.
+    PressKey(VK_ESCAPE);
+    Pump(50);
+    EXPECT_TRUE(Main().IsLoaded());
+
+    // Access keys and Ctrl shortcuts reach their commands.
+    auto& startMenu = ui::Instance<links::frmStartMenu>();
+    auto& desktop = ui::Instance<links::frmDesktopShortcuts>();
+    auto& favorites = ui::Instance<links::frmFavoritesMenu>();
+    const struct {
+        WORD key;
+        bool ctrl;
+        ui::Form* opens;
+    } commands[] = {{'M', false, &startMenu}, {'S', false, &desktop}, {'A', false, &favorites},
+                    {'M', true, &startMenu},  {'S', true, &desktop},  {'A', true, &favorites}};
+    for (const auto& command : commands) {
+        SetForegroundWindow(Main().Hwnd());
+        ASSERT_TRUE(PumpUntil([] { return GetForegroundWindow() == Main().Hwnd(); }));
+        PressKey(command.key, false, command.ctrl, !command.ctrl);
+        EXPECT_TRUE(PumpUntil([&] { return command.opens->IsLoaded(); })) << char(command.key) << command.ctrl;
+        EXPECT_EQ(GetForegroundWindow(), command.opens->Hwnd());
+        command.opens->Unload();
+        Pump(20);
+    }
+
+    // Right after the window opens, Space closes it through OK.
+    Main().Unload();
+    Pump(20);
+    OpenMain();
+    PressKey(VK_SPACE);
+    EXPECT_TRUE(PumpUntil([] { return !Main().IsLoaded(); }));
+    EXPECT_TRUE(QuitPosted());
+}
+
+TEST_F(Forms, EachWayOfClosingTheMainWindowClosesOnlyIt) {
+    auto& startMenu = ui::Instance<links::frmStartMenu>();
+    const std::function<void()> ways[] = {
+        [] { SendMessageW(Main().Control("btnOK"), BM_CLICK, 0, 0); },
+        [] { SendMessageW(Main().Control("btnCancel"), BM_CLICK, 0, 0); },
+        [] { PressKey('C', false, false, true); },     // Alt+C: Cancel's access key
+        [] { PressKey(VK_F4, false, true, false); },  // File > Close by its shortcut
+        [] { SendMessageW(Main().Hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0); },
+    };
+    int way = 0;
+    for (const auto& close : ways) {
+        ClearQuit();
+        OpenMain();
+        startMenu.Show();
+        Pump(30);
+        SetForegroundWindow(Main().Hwnd());
+        ASSERT_TRUE(PumpUntil([] { return GetForegroundWindow() == Main().Hwnd(); }));
+        close();
+        EXPECT_TRUE(PumpUntil([] { return !Main().IsLoaded(); })) << way;
+        Pump(30);
+        EXPECT_TRUE(startMenu.IsLoaded()) << way;
+        EXPECT_FALSE(QuitPosted()) << "another window keeps the program running, way " << way;
+        EXPECT_TRUE(IsWindowEnabled(startMenu.Hwnd()));
+
+        // The program ends with its last window, and the main window does not
+        // come back.
+        SendMessageW(startMenu.Control("btnCancel"), BM_CLICK, 0, 0);
+        EXPECT_TRUE(PumpUntil([] { return QuitPosted(); })) << way;
+        EXPECT_FALSE(Main().IsLoaded());
+        ++way;
+    }
+}
+
+TEST_F(Forms, OpeningAWindowTwiceShowsOneBroughtToTheFront) {
+    OpenMain();
+    auto& startMenu = ui::Instance<links::frmStartMenu>();
+    SendMessageW(Main().Control("btnStartMenu"), BM_CLICK, 0, 0);
+    Pump(30);
+    HWND first = startMenu.Hwnd();
+    ASSERT_NE(first, nullptr);
+    SetForegroundWindow(Main().Hwnd());
+    Pump(30);
+    SendMessageW(Main().Hwnd(), WM_COMMAND, 0, 0);  // nothing: no such item
+    PressKey('M', false, true, false);
+    Pump(30);
+    EXPECT_EQ(startMenu.Hwnd(), first);
+    EXPECT_EQ(GetForegroundWindow(), first);
+    int shown = 0;
+    for (HWND w : VisibleWindows())
+        shown += Text(w) == L"Start Menu";
+    EXPECT_EQ(shown, 1);
+}
+
+TEST_F(Forms, TheWebsiteCommandReturnsAtOnceAndSaysNothing) {
+    OpenMain();
+    MessageBoxWatcher boxes;
+    auto start = std::chrono::steady_clock::now();
+    PressKey('K', false, true, false);
+    auto took = std::chrono::steady_clock::now() - start;
+    Pump(500);
+    EXPECT_LT(took, std::chrono::seconds(2));
+    EXPECT_TRUE(boxes.Seen().empty());
+    EXPECT_TRUE(Main().IsLoaded());
+}
+
+// A form whose handler fails without trapping it, as any untrapped failure
+// reaches the top level. It must run last: the program has then failed.
+class FailingForm : public ui::Form {
+public:
+    FailingForm() : Form(kDef) {}
+    void Click(std::string_view) override { throw platform::Failure(53, L"File not found"); }
+
+private:
+    static constexpr ui::ControlDef kControls[] = {
+        {.name = "btnFail", .kind = ui::Kind::Button, .rect = {120, 120, 1215, 495}, .tabIndex = 0, .caption = L"Fail"}};
+    static constexpr ui::FormDef kDef{.name = "frmFailing", .caption = L"Failing", .border = ui::Border::FixedSingle,
+                                      .clientWidth = 3000, .clientHeight = 1500, .controls = kControls};
+};
+
+TEST_F(Forms, ZzAnUntrappedFailureIsShownAndEndsTheProgram) {
+    auto& form = ui::Instance<FailingForm>();
+    form.Show();
+    Pump(30);
+    MessageBoxWatcher boxes;
+    SendMessageW(form.Control("btnFail"), BM_CLICK, 0, 0);
+    Pump(50);
+    std::vector<MessageBoxSeen> seen = boxes.Seen();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].title, L"Tumblewick");
+    EXPECT_NE(seen[0].text.find(L"53"), std::wstring::npos) << seen[0].text;
+    EXPECT_NE(seen[0].text.find(L"File not found"), std::wstring::npos) << seen[0].text;
+    EXPECT_TRUE(QuitPosted());
+    form.Unload();
+}
+
+}  // namespace
