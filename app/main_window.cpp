@@ -2,6 +2,7 @@
 
 #include <shellapi.h>
 
+#include "app/about.h"
 #include "links/link_windows.h"
 
 namespace app {
@@ -80,6 +81,8 @@ void Form1::Click(std::string_view name) {
         ui::Instance<links::frmStartMenu>().Show();
     else if (name == "btnFavoritesMenu" || name == "FavoritesMenu")
         ui::Instance<links::frmFavoritesMenu>().Show();
+    else if (name == "AboutTumblewick")
+        ui::Instance<frmAbout>().Show();
     else if (name == "TumblewickWebsite")
         TumblewickWebsite_Click();
 }

@@ -503,10 +503,12 @@ LRESULT Form::Message(UINT msg, WPARAM wParam, LPARAM lParam) {
                 Click(item->second->name);
             return 0;
         }
-        if (HIWORD(wParam) == BN_CLICKED) {
-            if (const ControlDef* def = ControlDefOf(reinterpret_cast<HWND>(lParam)); def && IsButton(def->kind))
-                Click(def->name);
-        }
+        // An owner-drawn button reports a quick second click as a double
+        // click; it is a click all the same.
+        const ControlDef* def = ControlDefOf(reinterpret_cast<HWND>(lParam));
+        if (def && IsButton(def->kind) &&
+            (HIWORD(wParam) == BN_CLICKED || (HIWORD(wParam) == BN_DOUBLECLICKED && def->kind == Kind::PictureButton)))
+            Click(def->name);
         return 0;
     }
     case WM_DRAWITEM:

@@ -1,5 +1,7 @@
 #include "tests/support/ui_driver.h"
 
+#include <commctrl.h>
+
 #include <atomic>
 #include <mutex>
 #include <set>
@@ -135,8 +137,13 @@ void ClickMouse(HWND control) {
     down.mi.dwFlags = MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_ABSOLUTE;
     up.mi.dwFlags = MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE;
     Send({move});
-    Send({down});
-    Send({up});
+    // Wine learns where the pointer is from the X server as well; pressing
+    // before that has caught up may press or release somewhere else.
+    PumpUntil([&] {
+        POINT at;
+        return GetCursorPos(&at) && at.x == x && at.y == y;
+    }, 500);
+    Send({down, up});
 }
 
 namespace {
@@ -175,6 +182,108 @@ std::vector<std::wstring> TabWalk(int count, bool backwards) {
         names.push_back(ui::ControlName(GetFocus()));
     }
     return names;
+}
+
+namespace {
+BOOL CALLBACK FindToolTip(HWND hwnd, LPARAM param) {
+    auto* search = reinterpret_cast<std::pair<HWND, HWND>*>(param);
+    if (ClassOf(hwnd) == L"tooltips_class32" && GetWindow(hwnd, GW_OWNER) == search->first) {
+        search->second = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+}  // namespace
+
+std::wstring ToolTipText(HWND control) {
+    std::pair<HWND, HWND> search{GetAncestor(control, GA_ROOT), nullptr};
+    EnumThreadWindows(GetWindowThreadProcessId(control, nullptr), FindToolTip, reinterpret_cast<LPARAM>(&search));
+    if (search.second == nullptr)
+        return L"<none>";
+    wchar_t text[256] = L"";
+    TOOLINFOW tool{};
+    tool.cbSize = sizeof(tool);
+    tool.hwnd = GetParent(control);
+    tool.uId = reinterpret_cast<UINT_PTR>(control);
+    if (!SendMessageW(search.second, TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&tool)))
+        return L"<none>";
+    tool.lpszText = text;
+    SendMessageW(search.second, TTM_GETTEXTW, 256, reinterpret_cast<LPARAM>(&tool));
+    return text;
+}
+
+namespace {
+BOOL CALLBACK CountWindow(HWND hwnd, LPARAM param) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (pid == GetCurrentProcessId())
+        ++*reinterpret_cast<DWORD*>(param);
+    return TRUE;
+}
+
+BOOL CALLBACK CountTree(HWND hwnd, LPARAM param) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (pid == GetCurrentProcessId()) {
+        ++*reinterpret_cast<DWORD*>(param);
+        EnumChildWindows(hwnd, CountWindow, param);
+    }
+    return TRUE;
+}
+}  // namespace
+
+GuiObjects CountGuiObjects() {
+    HANDLE self = GetCurrentProcess();
+    GuiObjects counts{GetGuiResources(self, GR_GDIOBJECTS), GetGuiResources(self, GR_USEROBJECTS), false};
+    if (counts.gdi != 0 || counts.user != 0)
+        return counts;
+    // Wine takes a handle whose upper word is 0 for the live object at that
+    // index of its table, so every index can be probed.
+    counts = {0, 0, true};
+    for (UINT_PTR index = 1; index <= 0xFFFF; ++index) {
+        if (GetObjectType(reinterpret_cast<HGDIOBJ>(index)) != 0)
+            ++counts.gdi;
+        if (IsMenu(reinterpret_cast<HMENU>(index)) ||
+            CopyAcceleratorTableW(reinterpret_cast<HACCEL>(index), nullptr, 0) > 0)
+            ++counts.user;
+    }
+    EnumWindows(CountTree, reinterpret_cast<LPARAM>(&counts.user));
+    return counts;
+}
+
+std::string ReadFileBytes(const std::wstring& path) {
+    HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return "<missing>";
+    std::string bytes(4096, '\0');
+    DWORD read = 0;
+    ReadFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
+    CloseHandle(handle);
+    bytes.resize(read);
+    return bytes;
+}
+
+namespace {
+const wchar_t kShellFolders[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+}
+
+ShellFolderRedirect::ShellFolderRedirect(const wchar_t* name, const std::wstring& path) : name_(name) {
+    RegOpenKeyExW(HKEY_CURRENT_USER, kShellFolders, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key_);
+    DWORD size = 0;
+    had_ = RegQueryValueExW(key_, name_, nullptr, &type_, nullptr, &size) == ERROR_SUCCESS;
+    old_.resize(size);
+    if (had_)
+        RegQueryValueExW(key_, name_, nullptr, &type_, old_.data(), &size);
+    RegSetValueExW(key_, name_, 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
+                   static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t)));
+}
+
+ShellFolderRedirect::~ShellFolderRedirect() {
+    if (had_)
+        RegSetValueExW(key_, name_, 0, type_, old_.data(), static_cast<DWORD>(old_.size()));
+    else
+        RegDeleteValueW(key_, name_);
+    RegCloseKey(key_);
 }
 
 struct MessageBoxWatcher::State {

@@ -50,6 +50,42 @@ HWND FindTopLevel(const std::wstring& title);
 // control names, `count` steps long.
 std::vector<std::wstring> TabWalk(int count, bool backwards = false);
 
+// The text of the tool tip that the form's tool-tip window holds for a
+// control, or "<none>" when it has no tool for it.
+std::wstring ToolTipText(HWND control);
+
+// The process's GDI and USER object counts. Where GetGuiResources answers 0
+// (Wine's is a stub), they are counted by hand: GDI handles by probing the
+// handle table, USER objects as this process's windows, menus and
+// accelerator tables.
+struct GuiObjects {
+    DWORD gdi = 0;
+    DWORD user = 0;
+    bool countedByHand = false;
+};
+GuiObjects CountGuiObjects();
+
+// A file's bytes, or "<missing>".
+std::string ReadFileBytes(const std::wstring& path);
+
+// Points one of the user's shell folders ("Desktop", "Start Menu",
+// "Favorites") at another path for its lifetime, under HKCU's User Shell
+// Folders, and puts the old value back afterwards.
+class ShellFolderRedirect {
+public:
+    ShellFolderRedirect(const wchar_t* name, const std::wstring& path);
+    ~ShellFolderRedirect();
+    ShellFolderRedirect(const ShellFolderRedirect&) = delete;
+    ShellFolderRedirect& operator=(const ShellFolderRedirect&) = delete;
+
+private:
+    const wchar_t* name_;
+    HKEY key_ = nullptr;
+    bool had_ = false;
+    DWORD type_ = 0;
+    std::vector<BYTE> old_;
+};
+
 // A message box the code under test shows, as the user saw it.
 struct MessageBoxSeen {
     std::wstring title;

@@ -1,0 +1,94 @@
+#include "app/system_info.h"
+
+#include <vector>
+
+namespace app {
+
+namespace {
+
+constexpr DWORD kBufferSize = 1024;
+
+// Closes the key whichever way the reader returns.
+struct KeyCloser {
+    HKEY key;
+    ~KeyCloser() { RegCloseKey(key); }
+};
+
+// The number whose bytes, from the last to the first, the data holds.
+std::string HexNumber(const std::string& bytes) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string text;
+    for (auto byte = bytes.rbegin(); byte != bytes.rend(); ++byte) {
+        auto value = static_cast<unsigned char>(*byte);
+        text += kDigits[value >> 4];
+        text += kDigits[value & 0xF];
+    }
+    std::size_t first = text.find_first_not_of('0');
+    return first == std::string::npos ? "0" : text.substr(first);
+}
+
+std::wstring Widen(const std::string& ansi) {
+    if (ansi.empty())
+        return {};
+    int length = MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), wide.data(), length);
+    return wide;
+}
+
+}  // namespace
+
+bool GetKeyValue(HKEY keyRoot, const std::string& keyName, const std::string& subKeyRef, std::string& keyVal) {
+    HKEY key = nullptr;
+    // Reading needs no more than query rights, so a standard user finds it too.
+    if (RegOpenKeyExA(keyRoot, keyName.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
+        keyVal.clear();
+        return false;
+    }
+    KeyCloser closer{key};
+    std::vector<char> buffer(kBufferSize, '\0');
+    DWORD size = kBufferSize;
+    DWORD type = REG_NONE;
+    if (RegQueryValueExA(key, subKeyRef.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &size) !=
+        ERROR_SUCCESS) {
+        keyVal.clear();
+        return false;
+    }
+    std::string text(buffer.data(), size);
+    if (!text.empty() && text.back() == '\0')
+        text.pop_back();
+    if (type == REG_SZ)
+        keyVal = text;
+    else if (type == REG_DWORD)
+        keyVal = HexNumber(text);
+    return true;
+}
+
+bool HasNormalFile(const std::string& folder, const std::string& fileName) {
+    WIN32_FIND_DATAW found{};
+    HANDLE search = FindFirstFileW(Widen(folder + "\\" + fileName).c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return false;
+    FindClose(search);
+    return (found.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DIRECTORY)) == 0;
+}
+
+bool StartProgram(const std::string& path) {
+    // The file is named apart from the command line, so blanks in the path
+    // cannot make a shorter prefix of it ("C:\Program.exe") start instead.
+    std::wstring application = Widen(path);
+    std::wstring commandLine = L"\"" + application + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_SHOWNORMAL;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(application.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process))
+        return false;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return true;
+}
+
+}  // namespace app
