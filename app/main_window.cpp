@@ -4,6 +4,8 @@
 
 #include "app/about.h"
 #include "links/link_windows.h"
+#include "settings/desktop_background.h"
+#include "settings/home_page.h"
 
 namespace app {
 
@@ -81,6 +83,10 @@ void Form1::Click(std::string_view name) {
         ui::Instance<links::frmStartMenu>().Show();
     else if (name == "btnFavoritesMenu" || name == "FavoritesMenu")
         ui::Instance<links::frmFavoritesMenu>().Show();
+    else if (name == "btnHomePage" || name == "IEHomePage")
+        ui::Instance<settings::frmHomePage>().Show();
+    else if (name == "btnDesktopBackground" || name == "DesktopBackground")
+        ui::Instance<settings::frmDesktopBackground>().Show();
     else if (name == "AboutTumblewick")
         ui::Instance<frmAbout>().Show();
     else if (name == "TumblewickWebsite")

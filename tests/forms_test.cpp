@@ -7,10 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "app/about.h"
 #include "app/main_window.h"
 #include "app/splash.h"
 #include "links/link_windows.h"
 #include "platform/failure.h"
+#include "settings/desktop_background.h"
+#include "settings/home_page.h"
 #include "tests/support/ui_driver.h"
 #include "ui/twips.h"
 
@@ -88,7 +91,8 @@ protected:
     void TearDown() override {
         for (ui::Form* form : std::initializer_list<ui::Form*>{
                  &Splash(), &Main(), &ui::Instance<links::frmStartMenu>(), &ui::Instance<links::frmDesktopShortcuts>(),
-                 &ui::Instance<links::frmFavoritesMenu>()})
+                 &ui::Instance<links::frmFavoritesMenu>(), &ui::Instance<settings::frmHomePage>(),
+                 &ui::Instance<settings::frmDesktopBackground>(), &ui::Instance<app::frmAbout>()})
             form->Unload();
         Pump(20);
     }
@@ -264,12 +268,17 @@ TEST_F(Forms, MainWindowKeyboard) {
     auto& startMenu = ui::Instance<links::frmStartMenu>();
     auto& desktop = ui::Instance<links::frmDesktopShortcuts>();
     auto& favorites = ui::Instance<links::frmFavoritesMenu>();
+    auto& homePage = ui::Instance<settings::frmHomePage>();
+    auto& background = ui::Instance<settings::frmDesktopBackground>();
+    auto& about = ui::Instance<app::frmAbout>();
     const struct {
         WORD key;
         bool ctrl;
         ui::Form* opens;
     } commands[] = {{'M', false, &startMenu}, {'S', false, &desktop}, {'A', false, &favorites},
-                    {'M', true, &startMenu},  {'S', true, &desktop},  {'A', true, &favorites}};
+                    {'P', false, &homePage},  {'B', false, &background}, {'M', true, &startMenu},
+                    {'S', true, &desktop},    {'A', true, &favorites}, {'P', true, &homePage},
+                    {'B', true, &background}, {'O', true, &about}};
     for (const auto& command : commands) {
         SetForegroundWindow(Main().Hwnd());
         ASSERT_TRUE(PumpUntil([] { return GetForegroundWindow() == Main().Hwnd(); }));
@@ -340,6 +349,29 @@ TEST_F(Forms, OpeningAWindowTwiceShowsOneBroughtToTheFront) {
     for (HWND w : VisibleWindows())
         shown += Text(w) == L"Start Menu";
     EXPECT_EQ(shown, 1);
+}
+
+TEST_F(Forms, AllSixWindowsOpenAtOnceBesideAUsableMainWindow) {
+    OpenMain();
+    for (const char* button : {"btnDesktopBackground", "btnDesktopShortcuts", "btnHomePage", "btnFavoritesMenu",
+                               "btnStartMenu", "btnDesktopShortcuts"})
+        SendMessageW(Main().Control(button), BM_CLICK, 0, 0);
+    SetForegroundWindow(Main().Hwnd());
+    Pump(30);
+    PressKey('O', false, true, false);
+    PressKey('O', false, true, false);
+    Pump(30);
+    std::map<std::wstring, int> shown;
+    for (HWND w : VisibleWindows())
+        ++shown[Text(w)];
+    EXPECT_EQ(shown, (std::map<std::wstring, int>{{L"Tumblewick", 1},
+                                                  {L"Desktop Background", 1},
+                                                  {L"Desktop Shortcuts", 1},
+                                                  {L"Home Page", 1},
+                                                  {L"Favorites", 1},
+                                                  {L"Start Menu", 1},
+                                                  {L"About Tumblewick", 1}}));
+    EXPECT_TRUE(IsWindowEnabled(Main().Hwnd()));
 }
 
 TEST_F(Forms, TheWebsiteCommandReturnsAtOnceAndSaysNothing) {

@@ -100,6 +100,15 @@ def client_origin(window, client_width, client_height, menu=False):
     return side, h - client_height - side
 
 
+def registry_value(key, name):
+    done = subprocess.run([WINE_RUN, "reg", "query", key, "/v", name], capture_output=True, text=True)
+    for line in done.stdout.splitlines():
+        parts = line.strip().split(None, 2)
+        if len(parts) == 3 and parts[0] == name:
+            return parts[2]
+    return None
+
+
 class Program:
     def __init__(self, cwd=None):
         self.process = subprocess.Popen([WINE_RUN, EXE], cwd=cwd or BUILD, stdin=subprocess.DEVNULL,
@@ -192,6 +201,16 @@ class EndToEnd(unittest.TestCase):
             screenshot(window, shot)
             self.cancel(window, 8640, 6720)
 
+        # The About window by its shortcut; Esc closes it.
+        key("ctrl+o", over=window_named("Tumblewick"))
+        about = window_named("About Tumblewick")
+        self.assertIsNotNone(about)
+        time.sleep(0.3)
+        screenshot(about, "about")
+        key("Escape", over=about)
+        self.assertTrue(wait_for(lambda: all(w[1] != "About Tumblewick" for w in visible_windows()), 5))
+        time.sleep(0.3)
+
         # Closing the last window ends the program normally.
         key("ctrl+F4", over=window_named("Tumblewick"))
         self.assertEqual(program.wait(), 0)
@@ -203,6 +222,34 @@ class EndToEnd(unittest.TestCase):
         click(window, px(left + 600), px(top + 240), fx, fy)
         self.assertTrue(wait_for(lambda: all(w[1] != title for w in visible_windows()), 5), title)
         time.sleep(0.3)
+
+    def test_settings_windows_and_a_wallpaper_from_another_folder(self):
+        # Started from another folder, the wallpaper path is still the fixed one.
+        subprocess.run([WINE_RUN, "reg", "add", r"HKCU\Control Panel\Desktop", "/v", "Wallpaper", "/d", "", "/f"],
+                       capture_output=True, check=True)
+        program, main = self.open_main(cwd=HOME)
+        key("alt+p", over=main)
+        window = window_named("Home Page")
+        self.assertIsNotNone(window)
+        time.sleep(0.3)
+        screenshot(window, "home-page")
+        self.cancel(window, 8520, 6600)
+
+        key("alt+b", over=window_named("Tumblewick"))
+        window = window_named("Desktop Background")
+        self.assertIsNotNone(window)
+        time.sleep(0.3)
+        screenshot(window, "desktop-background")
+        fx, fy = client_origin(window, px(10080), px(7335))
+        # Pinky Pinky Doo: grid row 6, column 3; the first cell lies at 480, 360.
+        click(window, px(480 + 5040 + 850), px(360 + 4800 + 325), fx, fy)
+        time.sleep(0.5)
+        self.assertEqual(registry_value(r"HKCU\Control Panel\Desktop", "Wallpaper"),
+                         r"c:\share\Tumblewick\backgrounds\character backgrounds\pinkydinkydoo.bmp")
+        self.assertIsNotNone(window_named("Desktop Background"), "no message, the window stays")
+        self.cancel(window, 8400, 6480)
+        key("ctrl+F4", over=window_named("Tumblewick"))
+        self.assertEqual(program.wait(), 0)
 
     def test_a_second_copy_starts_its_own_splash(self):
         self.start()
