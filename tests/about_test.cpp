@@ -331,23 +331,14 @@ TEST_F(AboutTest, GeometryInTwips) {
     ExpectTwips(client.cx, 5730, dpi, "client width");
     ExpectTwips(client.cy, 3555, dpi, "client height");
 
-    struct Expected {
-        const char* name;
-        int left, top, width, height;
-    } table[] = {
-        {"picIcon", 240, 240, 540, 540},          {"lblTitle", 1050, 240, 3885, 480},
-        {"lblVersion", 1050, 780, 3885, 225},     {"lblDescription", 1050, 1125, 3885, 1170},
-        {"lblDisclaimer", 255, 2625, 3870, 825},  {"cmdOK", 4245, 2625, 1260, 345},
-        {"cmdSysInfo", 4260, 3075, 1245, 345},
+    const std::pair<const char*, ui::Rect> table[] = {
+        {"picIcon", {240, 240, 540, 540}},         {"lblTitle", {1050, 240, 3885, 480}},
+        {"lblVersion", {1050, 780, 3885, 225}},    {"lblDescription", {1050, 1125, 3885, 1170}},
+        {"lblDisclaimer", {255, 2625, 3870, 825}}, {"cmdOK", {4245, 2625, 1260, 345}},
+        {"cmdSysInfo", {4260, 3075, 1245, 345}},
     };
-    for (const Expected& e : table) {
-        SCOPED_TRACE(e.name);
-        RECT edges = EdgesTwips(about.Control(e.name));
-        ExpectTwips(edges.left, e.left, dpi, "left");
-        ExpectTwips(edges.top, e.top, dpi, "top");
-        ExpectTwips(edges.right, e.left + e.width, dpi, "right");
-        ExpectTwips(edges.bottom, e.top + e.height, dpi, "bottom");
-    }
+    for (const auto& [name, rect] : table)
+        ExpectRect(about.Control(name), rect);
 
     // The icon box: a sunken border round the 32 x 32 icon.
     HWND icon = about.Control("picIcon");

@@ -21,25 +21,6 @@ using namespace tw_test;
 
 namespace {
 
-// What a control's rectangle reads back as after the engine put it on the
-// screen at this DPI: twips become whole pixels and then twips again.
-ui::Rect OnScreen(ui::Rect r, UINT dpi) {
-    auto px = [dpi](int twips) { return ui::TwipsToPixels(twips, dpi); };
-    auto tw = [dpi](int pixels) { return ui::PixelsToTwips(pixels, dpi); };
-    return {tw(px(r.left)), tw(px(r.top)), tw(px(r.left + r.width) - px(r.left)),
-            tw(px(r.top + r.height) - px(r.top))};
-}
-
-void ExpectRect(HWND control, ui::Rect expected) {
-    ASSERT_NE(control, nullptr);
-    ui::Rect got = TwipsRect(control);
-    ui::Rect want = OnScreen(expected, ui::WindowDpi(control));
-    EXPECT_EQ(got.left, want.left) << ui::ControlName(control).c_str();
-    EXPECT_EQ(got.top, want.top) << ui::ControlName(control).c_str();
-    EXPECT_EQ(got.width, want.width) << ui::ControlName(control).c_str();
-    EXPECT_EQ(got.height, want.height) << ui::ControlName(control).c_str();
-}
-
 void ExpectClient(HWND window, int width, int height) {
     UINT dpi = ui::WindowDpi(window);
     RECT client;

@@ -94,22 +94,6 @@ std::wstring FocusName(int entry) {
     return entry == kOK ? L"btnOK" : entry == kCancel ? L"btnCancel" : Wide(Row(entry).controlName);
 }
 
-// What TwipsRect reads back for a table rectangle, after the engine's own
-// rounding of each edge to whole pixels.
-ui::Rect OnScreen(ui::Rect twips, UINT dpi) {
-    auto px = [dpi](int t) { return ui::TwipsToPixels(t, dpi); };
-    auto tw = [dpi](int p) { return ui::PixelsToTwips(p, dpi); };
-    return {tw(px(twips.left)), tw(px(twips.top)), tw(px(twips.left + twips.width) - px(twips.left)),
-            tw(px(twips.top + twips.height) - px(twips.top))};
-}
-
-void ExpectRect(HWND control, ui::Rect twips) {
-    ui::Rect want = OnScreen(twips, ui::WindowDpi(control));
-    ui::Rect got = TwipsRect(control);
-    EXPECT_EQ(std::vector<int>({got.left, got.top, got.width, got.height}),
-              std::vector<int>({want.left, want.top, want.width, want.height}));
-}
-
 void ExpectFont(HWND control, int weight) {
     FontInfo font = FontOf(control);
     EXPECT_EQ(font.face, L"Comic Sans MS");
@@ -351,8 +335,9 @@ TEST_P(PickerLayoutTest, PicturesAreDrawnUnscaledCentredAboveTheCaption) {
         EXPECT_GE(bandEnd, drawn.height / 2);
         // No picture fits above the caption at 96 dpi; at higher ones the
         // shortest pictures may.
-        if (ui::WindowDpi(button) == 96)
+        if (ui::WindowDpi(button) == 96) {
             EXPECT_LT(bandEnd - kMargin, picture.height);
+        }
 
         // The caption's room at the bottom holds the caption, not the picture.
         HDC screen = GetDC(button);

@@ -24,49 +24,9 @@ using links::ShortcutState;
 using links::WriteInternetShortcut;
 using platform::MousePointer;
 
-const wchar_t kShellFolders[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+using tw_test::ShellFolderRedirect;
 
-// Points one of the user's shell folders somewhere else and puts the old
-// registry value back afterwards.
-class ShellFolderRedirect {
-public:
-    ShellFolderRedirect(const wchar_t* name, const std::wstring& path) : name_(name) {
-        EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, kShellFolders, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key_), 0);
-        DWORD size = 0;
-        had_ = RegQueryValueExW(key_, name_, nullptr, &type_, nullptr, &size) == ERROR_SUCCESS;
-        old_.resize(size);
-        if (had_)
-            RegQueryValueExW(key_, name_, nullptr, &type_, old_.data(), &size);
-        RegSetValueExW(key_, name_, 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
-                       static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t)));
-    }
-    ~ShellFolderRedirect() {
-        if (had_)
-            RegSetValueExW(key_, name_, 0, type_, old_.data(), static_cast<DWORD>(old_.size()));
-        else
-            RegDeleteValueW(key_, name_);
-        RegCloseKey(key_);
-    }
-
-private:
-    const wchar_t* name_;
-    HKEY key_ = nullptr;
-    bool had_ = false;
-    DWORD type_ = 0;
-    std::vector<BYTE> old_;
-};
-
-std::string ReadBytes(const fs::path& file) {
-    HANDLE handle = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (handle == INVALID_HANDLE_VALUE)
-        return "<missing>";
-    std::string bytes(4096, '\0');
-    DWORD read = 0;
-    ReadFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
-    CloseHandle(handle);
-    bytes.resize(read);
-    return bytes;
-}
+std::string ReadBytes(const fs::path& file) { return tw_test::ReadFileBytes(file.wstring()); }
 
 void WriteBytes(const fs::path& file, const std::string& bytes) {
     HANDLE handle = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);

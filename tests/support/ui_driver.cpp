@@ -1,5 +1,7 @@
 #include "tests/support/ui_driver.h"
 
+#include <gtest/gtest.h>
+
 #include <commctrl.h>
 
 #include <atomic>
@@ -52,6 +54,22 @@ ui::Rect TwipsRect(HWND control) {
     UINT dpi = ui::WindowDpi(control);
     return {ui::PixelsToTwips(r.left, dpi), ui::PixelsToTwips(r.top, dpi), ui::PixelsToTwips(r.right - r.left, dpi),
             ui::PixelsToTwips(r.bottom - r.top, dpi)};
+}
+
+ui::Rect OnScreen(ui::Rect twips, UINT dpi) {
+    auto px = [dpi](int t) { return ui::TwipsToPixels(t, dpi); };
+    auto tw = [dpi](int p) { return ui::PixelsToTwips(p, dpi); };
+    return {tw(px(twips.left)), tw(px(twips.top)), tw(px(twips.left + twips.width) - px(twips.left)),
+            tw(px(twips.top + twips.height) - px(twips.top))};
+}
+
+void ExpectRect(HWND control, ui::Rect twips) {
+    ASSERT_NE(control, nullptr);
+    ui::Rect want = OnScreen(twips, ui::WindowDpi(control));
+    ui::Rect got = TwipsRect(control);
+    EXPECT_EQ(std::vector<int>({got.left, got.top, got.width, got.height}),
+              std::vector<int>({want.left, want.top, want.width, want.height}))
+        << ui::ControlName(control).c_str();
 }
 
 SIZE ClientTwips(HWND window) {

@@ -23,6 +23,11 @@ void ClearQuit();
 
 // A control's rectangle inside its parent's client area, in twips.
 ui::Rect TwipsRect(HWND control);
+// What TwipsRect reads back for a table rectangle at a DPI, after the
+// engine's rounding of each edge to whole pixels.
+ui::Rect OnScreen(ui::Rect twips, UINT dpi);
+// Expects the control at the table rectangle, as the screen shows it.
+void ExpectRect(HWND control, ui::Rect twips);
 // A top-level window's client size in twips.
 SIZE ClientTwips(HWND window);
 UINT ScreenDpi();
