@@ -4,10 +4,16 @@
 #include <commctrl.h>
 
 #include "app/splash.h"
+#include "platform/failure.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
-    ui::Instance<app::frmSplash>().Show();
+    try {
+        ui::Instance<app::frmSplash>().Show();
+    } catch (const platform::Failure& failure) {
+        ui::ReportUnhandledFailure(failure.Number(), failure.Description());
+        return 1;
+    }
     return ui::Run();
 }

@@ -212,8 +212,6 @@ void Form::CreateControls() {
         if (control == nullptr)
             platform::ThrowLastError(Widen(def.name));
         controls_.push_back(control);
-        // Later rows of the table lie in front of earlier ones.
-        SetWindowPos(control, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         SetPropW(control, kNameProp, reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(GlobalAddAtomW(Widen(def.name).c_str()))));
         if (def.kind == Kind::Image)
             SetPropW(control, L"Picture", platform::DecodePicture(platform::ResourceBytes(def.resource)));
@@ -281,8 +279,9 @@ void Form::Layout() {
         SendMessageW(controls_[i], WM_SETFONT, reinterpret_cast<WPARAM>(Font(def.font)), FALSE);
         if (def.flags & (kAutoSizeKeepLeft | kAutoSizeKeepRight))
             AutoSize(controls_[i], def, pixels);
-        SetWindowPos(controls_[i], nullptr, pixels.left, pixels.top, pixels.right - pixels.left,
-                     pixels.bottom - pixels.top, SWP_NOZORDER | SWP_NOACTIVATE);
+        // Later rows of the table lie in front of earlier ones.
+        SetWindowPos(controls_[i], HWND_TOP, pixels.left, pixels.top, pixels.right - pixels.left,
+                     pixels.bottom - pixels.top, SWP_NOACTIVATE);
     }
 
     const int width = TwipsToPixels(def_.clientWidth, dpi_);
