@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "platform/text.h"
+
 namespace app {
 
 namespace {
@@ -25,15 +27,6 @@ std::string HexNumber(const std::string& bytes) {
     }
     std::size_t first = text.find_first_not_of('0');
     return first == std::string::npos ? "0" : text.substr(first);
-}
-
-std::wstring Widen(const std::string& ansi) {
-    if (ansi.empty())
-        return {};
-    int length = MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), wide.data(), length);
-    return wide;
 }
 
 }  // namespace
@@ -66,7 +59,7 @@ bool GetKeyValue(HKEY keyRoot, const std::string& keyName, const std::string& su
 
 bool HasNormalFile(const std::string& folder, const std::string& fileName) {
     WIN32_FIND_DATAW found{};
-    HANDLE search = FindFirstFileW(Widen(folder + "\\" + fileName).c_str(), &found);
+    HANDLE search = FindFirstFileW(platform::FromAnsi(folder + "\\" + fileName).c_str(), &found);
     if (search == INVALID_HANDLE_VALUE)
         return false;
     FindClose(search);
@@ -76,7 +69,7 @@ bool HasNormalFile(const std::string& folder, const std::string& fileName) {
 bool StartProgram(const std::string& path) {
     // The file is named apart from the command line, so blanks in the path
     // cannot make a shorter prefix of it ("C:\Program.exe") start instead.
-    std::wstring application = Widen(path);
+    std::wstring application = platform::FromAnsi(path);
     std::wstring commandLine = L"\"" + application + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);

@@ -3,6 +3,8 @@
 #include <map>
 #include <memory>
 
+#include "platform/text.h"
+
 namespace catalogue {
 
 const int kFocusSequence[kRowCount] = {11, 3, 7, 24, 19, 12, 16, 2, 4, 20, 8, 23,
@@ -103,7 +105,7 @@ const ui::FormDef& TableFor(const PickerLayout& layout) {
     auto rows = Rows();
     table->captions.reserve(kRowCount);
     for (const Character& row : rows)
-        table->captions.emplace_back(row.caption, row.caption + strlen(row.caption));
+        table->captions.push_back(platform::FromAnsi(row.caption));
 
     auto& controls = table->controls;
     controls.push_back({.name = layout.characterFrame, .kind = ui::Kind::Frame, .rect = layout.characterFrameRect,

@@ -5,6 +5,7 @@
 #include "app/identity.h"
 #include "platform/failure.h"
 #include "platform/mouse_pointer.h"
+#include "platform/text.h"
 
 namespace links {
 
@@ -16,15 +17,6 @@ std::string_view TrimSpaces(std::string_view text) {
     while (!text.empty() && text.back() == ' ')
         text.remove_suffix(1);
     return text;
-}
-
-std::wstring FromAnsi(std::string_view text) {
-    if (text.empty())
-        return {};
-    int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
-    return wide;
 }
 
 // Output files are opened one at a time, so the numbers 1..g_openFiles are
@@ -145,7 +137,7 @@ void WriteInternetShortcut(ShortcutState& state, std::wstring_view folderKey, st
     state.LinkTitle = std::string(linkTitle);
     state.LinkTarget = std::string(linkTarget);
     // What the message names if the click fails before the full name is known.
-    std::wstring fileName = FromAnsi(TrimSpaces(state.LinkTitle)) + L".url";
+    std::wstring fileName = platform::FromAnsi(TrimSpaces(state.LinkTitle)) + L".url";
     try {
         BusyPointer busy;
         ShellObjectRelease release(state);
@@ -158,7 +150,7 @@ void WriteInternetShortcut(ShortcutState& state, std::wstring_view folderKey, st
 
         ShortcutFile file;
         state.FileNumber = file.Number();
-        fileName = state.FolderPath + L"\\" + FromAnsi(TrimSpaces(state.LinkTitle)) + L".url";
+        fileName = state.FolderPath + L"\\" + platform::FromAnsi(TrimSpaces(state.LinkTitle)) + L".url";
         file.Open(fileName);
         file.WriteLine("[InternetShortcut]");
         file.WriteLine("URL=" + std::string(TrimSpaces(state.LinkTarget)));

@@ -6,6 +6,27 @@ namespace ui {
 
 namespace {
 
+// The DC to draw on: the window's own while it paints, or the one a
+// WM_PRINTCLIENT hands over.
+class PaintDc {
+public:
+    PaintDc(HWND hwnd, UINT msg, WPARAM wParam) : hwnd_(hwnd), painting_(msg == WM_PAINT) {
+        dc = painting_ ? BeginPaint(hwnd, &ps_) : reinterpret_cast<HDC>(wParam);
+    }
+    ~PaintDc() {
+        if (painting_)
+            EndPaint(hwnd_, &ps_);
+    }
+    PaintDc(const PaintDc&) = delete;
+    PaintDc& operator=(const PaintDc&) = delete;
+    HDC dc;
+
+private:
+    HWND hwnd_;
+    bool painting_;
+    PAINTSTRUCT ps_{};
+};
+
 const ControlDef* DefOf(HWND hwnd) { return reinterpret_cast<const ControlDef*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA)); }
 
 LRESULT CALLBACK StoreDefOnCreate(HWND hwnd, LPARAM lParam) {
@@ -35,8 +56,8 @@ LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     }
     case WM_PRINTCLIENT:
     case WM_PAINT: {
-        PAINTSTRUCT ps{};
-        HDC dc = msg == WM_PAINT ? BeginPaint(hwnd, &ps) : reinterpret_cast<HDC>(wParam);
+        PaintDc paint(hwnd, msg, wParam);
+        HDC dc = paint.dc;
         RECT box;
         GetClientRect(hwnd, &box);
         wchar_t caption[256];
@@ -55,8 +76,6 @@ LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             ExtTextOutW(dc, label.left + 2, 0, ETO_OPAQUE, &label, caption, static_cast<UINT>(length), nullptr);
         }
         SelectObject(dc, oldFont);
-        if (msg == WM_PAINT)
-            EndPaint(hwnd, &ps);
         return 0;
     }
     case WM_SETFONT:
@@ -76,18 +95,15 @@ LRESULT CALLBACK ImageProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
     case WM_PRINTCLIENT:
     case WM_PAINT: {
-        PAINTSTRUCT ps{};
-        HDC dc = msg == WM_PAINT ? BeginPaint(hwnd, &ps) : reinterpret_cast<HDC>(wParam);
+        PaintDc paint(hwnd, msg, wParam);
+        HDC dc = paint.dc;
         // The form hands the decoded picture over right after creating us.
         auto picture = static_cast<HBITMAP>(GetPropW(hwnd, L"Picture"));
         RECT client;
         GetClientRect(hwnd, &client);
         BITMAP info{};
-        if (picture == nullptr || GetObjectW(picture, sizeof(info), &info) == 0) {
-            if (msg == WM_PAINT)
-                EndPaint(hwnd, &ps);
+        if (picture == nullptr || GetObjectW(picture, sizeof(info), &info) == 0)
             return 0;
-        }
         HDC source = CreateCompatibleDC(dc);
         HGDIOBJ old = SelectObject(source, picture);
         SetStretchBltMode(dc, HALFTONE);
@@ -95,8 +111,6 @@ LRESULT CALLBACK ImageProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         StretchBlt(dc, 0, 0, client.right, client.bottom, source, 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
         SelectObject(source, old);
         DeleteDC(source);
-        if (msg == WM_PAINT)
-            EndPaint(hwnd, &ps);
         return 0;
     }
     case WM_ERASEBKGND:
@@ -114,16 +128,14 @@ LRESULT CALLBACK PictureBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
     switch (msg) {
     case WM_PRINTCLIENT:
     case WM_PAINT: {
-        PAINTSTRUCT ps{};
-        HDC dc = msg == WM_PAINT ? BeginPaint(hwnd, &ps) : reinterpret_cast<HDC>(wParam);
+        PaintDc paint(hwnd, msg, wParam);
+        HDC dc = paint.dc;
         RECT client;
         GetClientRect(hwnd, &client);
         FillRect(dc, &client, GetSysColorBrush(COLOR_BTNFACE));
         DrawIconEx(dc, 0, 0, ProgramIcon(32), 32, 32, 0, nullptr, DI_NORMAL);
         if (GetFocus() == hwnd)
             DrawFocusRect(dc, &client);
-        if (msg == WM_PAINT)
-            EndPaint(hwnd, &ps);
         return 0;
     }
     case WM_SETFOCUS:

@@ -9,6 +9,7 @@
 #include "platform/failure.h"
 #include "platform/mouse_pointer.h"
 #include "platform/picture.h"
+#include "platform/text.h"
 #include "ui/controls.h"
 #include "ui/twips.h"
 
@@ -31,7 +32,15 @@ HWND ApplicationWindow() {
     return window;
 }
 
-std::wstring Widen(std::string_view text) { return std::wstring(text.begin(), text.end()); }
+// A control's name travels as a global atom, so other processes can read it.
+void SetName(HWND hwnd, const char* name) {
+    ATOM atom = GlobalAddAtomW(platform::FromAnsi(name).c_str());
+    SetPropW(hwnd, kNameProp, reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(atom)));
+}
+
+void ReleaseName(HWND hwnd) {
+    GlobalDeleteAtom(static_cast<ATOM>(reinterpret_cast<UINT_PTR>(RemovePropW(hwnd, kNameProp))));
+}
 
 bool IsButton(Kind kind) { return kind == Kind::Button || kind == Kind::PictureButton; }
 bool TakesFocus(Kind kind) { return IsButton(kind) || kind == Kind::PictureBox; }
@@ -121,7 +130,7 @@ void Form::Create() {
     hwnd_ = CreateWindowExW(exStyle, kFormClass, def_.caption ? def_.caption : L"", style, CW_USEDEFAULT, 0, 100,
                             100, owner, nullptr, GetModuleHandleW(nullptr), this);
     if (hwnd_ == nullptr)
-        platform::ThrowLastError(Widen(def_.name));
+        platform::ThrowLastError(platform::FromAnsi(def_.name));
     ++g_loadedForms;
     try {
         dpi_ = WindowDpi(hwnd_);
@@ -173,7 +182,7 @@ void Form::CreateControls() {
     for (const ControlDef& def : def_.controls) {
         HWND parent = def.parent ? Control(def.parent) : hwnd_;
         if (parent == nullptr)
-            throw platform::Failure(ERROR_INVALID_WINDOW_HANDLE, L"No container " + Widen(def.parent));
+            throw platform::Failure(ERROR_INVALID_WINDOW_HANDLE, L"No container " + platform::FromAnsi(def.parent));
         const wchar_t* cls = L"STATIC";
         DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
         DWORD exStyle = 0;
@@ -210,9 +219,9 @@ void Form::CreateControls() {
                                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id++)), instance,
                                        const_cast<ControlDef*>(&def));
         if (control == nullptr)
-            platform::ThrowLastError(Widen(def.name));
+            platform::ThrowLastError(platform::FromAnsi(def.name));
         controls_.push_back(control);
-        SetPropW(control, kNameProp, reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(GlobalAddAtomW(Widen(def.name).c_str()))));
+        SetName(control, def.name);
         if (def.kind == Kind::Image)
             SetPropW(control, L"Picture", platform::DecodePicture(platform::ResourceBytes(def.resource)));
         if (def.toolTip != nullptr) {
@@ -225,7 +234,7 @@ void Form::CreateControls() {
             SendMessageW(toolTip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
         }
     }
-    SetPropW(hwnd_, kNameProp, reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(GlobalAddAtomW(Widen(def_.name).c_str()))));
+    SetName(hwnd_, def_.name);
 }
 
 HFONT Form::Font(const FontSpec& spec) {
@@ -316,8 +325,8 @@ void Form::Layout() {
 
 void Form::ReleaseResources() {
     for (HWND control : controls_)
-        GlobalDeleteAtom(static_cast<ATOM>(reinterpret_cast<UINT_PTR>(RemovePropW(control, kNameProp))));
-    GlobalDeleteAtom(static_cast<ATOM>(reinterpret_cast<UINT_PTR>(RemovePropW(hwnd_, kNameProp))));
+        ReleaseName(control);
+    ReleaseName(hwnd_);
     controls_.clear();
     if (accelerators_ != nullptr)
         DestroyAcceleratorTable(accelerators_);
@@ -344,7 +353,7 @@ const ControlDef* Form::ControlDefOf(HWND control) const {
 void Form::SetText(std::string_view control, const std::wstring& text) {
     HWND hwnd = Control(control);
     if (hwnd == nullptr)
-        throw platform::Failure(ERROR_INVALID_WINDOW_HANDLE, L"No control " + Widen(control));
+        throw platform::Failure(ERROR_INVALID_WINDOW_HANDLE, L"No control " + platform::FromAnsi(control));
     SetWindowTextW(hwnd, text.c_str());
     const ControlDef* def = ControlDefOf(hwnd);
     if (def->flags & (kAutoSizeKeepLeft | kAutoSizeKeepRight)) {
@@ -580,7 +589,7 @@ LRESULT CALLBACK Form::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam
     } catch (const std::bad_alloc&) {
         ReportUnhandledFailure(ERROR_OUTOFMEMORY, platform::SystemErrorText(ERROR_OUTOFMEMORY));
     } catch (const std::exception& other) {
-        ReportUnhandledFailure(ERROR_INTERNAL_ERROR, Widen(other.what()));
+        ReportUnhandledFailure(ERROR_INTERNAL_ERROR, platform::FromAnsi(other.what()));
     }
     return 0;
 }
