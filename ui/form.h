@@ -53,7 +53,6 @@ public:
     bool PreTranslate(MSG& msg);
 
 private:
-    friend LRESULT FormMessage(Form&, HWND, UINT, WPARAM, LPARAM);
     void Create();
     void CreateControls();
     void CreateMenu();

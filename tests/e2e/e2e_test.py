@@ -20,7 +20,6 @@ EXE = os.path.join(BUILD, "Tumblewick.exe")
 WINE_RUN = os.path.join(SOURCE, "tools", "wine-run")
 HOME = os.path.join(BUILD, "home")
 SHOTS = os.path.join(BUILD, "screenshots")
-USER = os.path.join(BUILD, "wineprefix", "drive_c", "users", os.environ.get("USER", "root"))
 
 DPI = 96
 BORDER = 3  # the dialog frame that Wine draws round the splash, in pixels
@@ -94,7 +93,7 @@ def key(*keys, over=None):
 # Wine draws the frames of the program's windows itself here: the offset of
 # the client area inside the window, for the sizeable main window (with its
 # menu bar) and the fixed picker windows.
-def client_origin(window, client_width, client_height, menu=False):
+def client_origin(window, client_width, client_height):
     _, _, _, _, w, h = window
     side = (w - client_width) // 2
     return side, h - client_height - side

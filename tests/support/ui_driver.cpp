@@ -136,11 +136,6 @@ void PressKey(WORD vk, bool shift, bool ctrl, bool alt) {
     Send(inputs);
 }
 
-void TypeChar(wchar_t ch) {
-    SHORT vk = VkKeyScanW(ch);
-    PressKey(static_cast<WORD>(LOBYTE(vk)), (HIBYTE(vk) & 1) != 0);
-}
-
 void ClickMouse(HWND control) {
     RECT r;
     GetWindowRect(control, &r);
@@ -184,13 +179,6 @@ std::vector<HWND> VisibleWindows() {
     std::vector<HWND> windows;
     EnumThreadWindows(GetCurrentThreadId(), AddVisible, reinterpret_cast<LPARAM>(&windows));
     return windows;
-}
-
-HWND FindTopLevel(const std::wstring& title) {
-    for (HWND hwnd : VisibleWindows())
-        if (Text(hwnd) == title)
-            return hwnd;
-    return nullptr;
 }
 
 std::vector<std::wstring> TabWalk(int count, bool backwards) {

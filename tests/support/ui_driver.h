@@ -44,12 +44,10 @@ std::wstring ClassOf(HWND window);
 
 // Real keyboard and mouse input, delivered to the foreground window.
 void PressKey(WORD vk, bool shift = false, bool ctrl = false, bool alt = false);
-void TypeChar(wchar_t ch);
 void ClickMouse(HWND control);
 
 // The visible top-level windows of this process, the tool tips left out.
 std::vector<HWND> VisibleWindows();
-HWND FindTopLevel(const std::wstring& title);
 
 // The focus order that Tab gives, starting from the focused control, as
 // control names, `count` steps long.
