@@ -237,17 +237,17 @@ void Form::CreateControls() {
     SetName(hwnd_, def_.name);
 }
 
-HFONT Form::Font(const FontSpec& spec) {
-    int hundredths = static_cast<int>(std::lround(spec.points * 100));
-    auto key = std::make_tuple(std::wstring(spec.face), hundredths, spec.weight);
+HFONT Form::Font(const FontSpec& wanted) {
+    int hundredths = static_cast<int>(std::lround(wanted.points * 100));
+    auto key = std::make_tuple(std::wstring(wanted.face), hundredths, wanted.weight);
     auto found = fonts_.find(key);
     if (found != fonts_.end())
         return found->second;
-    HFONT font = CreateFontW(-MulDiv(hundredths, static_cast<int>(dpi_), 7200), 0, 0, 0, spec.weight, FALSE, FALSE,
+    HFONT font = CreateFontW(-MulDiv(hundredths, static_cast<int>(dpi_), 7200), 0, 0, 0, wanted.weight, FALSE, FALSE,
                              FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                             DEFAULT_PITCH | FF_DONTCARE, spec.face);
+                             DEFAULT_PITCH | FF_DONTCARE, wanted.face);
     if (font == nullptr)
-        platform::ThrowLastError(std::wstring(L"Font ") + spec.face);
+        platform::ThrowLastError(std::wstring(L"Font ") + wanted.face);
     fonts_[key] = font;
     return font;
 }

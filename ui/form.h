@@ -58,7 +58,7 @@ private:
     void CreateMenu();
     void Layout();
     void AutoSize(HWND control, const ControlDef& def, RECT& pixels);
-    HFONT Font(const FontSpec& spec);
+    HFONT Font(const FontSpec& wanted);
     void ReleaseResources();
     std::vector<HWND> TabOrder() const;
     void MoveFocus(bool backwards);
