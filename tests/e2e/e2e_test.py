@@ -177,35 +177,23 @@ class EndToEnd(unittest.TestCase):
         self.assertEqual(splash_windows(), [], "OK removes the splash")
         screenshot(main, "main-window")
 
-        key("alt+s", over=main)
-        window = window_named("Desktop Shortcuts")
-        self.assertIsNotNone(window, "Alt+S opens the Desktop Shortcuts window")
+        window = self.open_by_key("alt+s", "Desktop Shortcuts")
         fx, fy = client_origin(window, px(10080), px(7335))
         # Barney: grid row 1, column 3; the first cell lies at 360, 480.
         click(window, px(360 + 5040 + 850), px(480 + 325), fx, fy)
         self.assertTrue(wait_for(lambda: os.path.exists(target), 5))
         with open(target, "rb") as f:
             self.assertEqual(f.read(), b"[InternetShortcut]\r\nURL=http://www.barney.com/usa/index.html\r\n")
-        time.sleep(0.3)
         screenshot(window, "desktop-shortcuts")
         self.cancel(window, 8520, 6480)
 
         # The other two link windows, by their access keys: closing a window
         # gives the main window back the keyboard.
         for access, title, shot in (("alt+m", "Start Menu", "start-menu"), ("alt+a", "Favorites", "favorites")):
-            key(access, over=window_named("Tumblewick"))
-            window = window_named(title)
-            self.assertIsNotNone(window, title)
-            time.sleep(0.3)
-            screenshot(window, shot)
-            self.cancel(window, 8640, 6720)
+            self.cancel(self.open_by_key(access, title, shot), 8640, 6720)
 
         # The About window by its shortcut; Esc closes it.
-        key("ctrl+o", over=window_named("Tumblewick"))
-        about = window_named("About Tumblewick")
-        self.assertIsNotNone(about)
-        time.sleep(0.3)
-        screenshot(about, "about")
+        about = self.open_by_key("ctrl+o", "About Tumblewick", "about")
         key("Escape", over=about)
         self.assertTrue(wait_for(lambda: all(w[1] != "About Tumblewick" for w in visible_windows()), 5))
         time.sleep(0.3)
@@ -214,6 +202,16 @@ class EndToEnd(unittest.TestCase):
         key("ctrl+F4", over=window_named("Tumblewick"))
         self.assertEqual(program.wait(), 0)
         self.assertEqual(visible_windows(), [])
+
+    def open_by_key(self, keys, title, shot=None):
+        """Presses keys in the main window; returns the window they open."""
+        key(keys, over=window_named("Tumblewick"))
+        window = window_named(title)
+        self.assertIsNotNone(window, "%s opens %s" % (keys, title))
+        time.sleep(0.3)
+        if shot:
+            screenshot(window, shot)
+        return window
 
     def cancel(self, window, left, top):
         title = window[1]
@@ -226,19 +224,10 @@ class EndToEnd(unittest.TestCase):
         # Started from another folder, the wallpaper path is still the fixed one.
         subprocess.run([WINE_RUN, "reg", "add", r"HKCU\Control Panel\Desktop", "/v", "Wallpaper", "/d", "", "/f"],
                        capture_output=True, check=True)
-        program, main = self.open_main(cwd=HOME)
-        key("alt+p", over=main)
-        window = window_named("Home Page")
-        self.assertIsNotNone(window)
-        time.sleep(0.3)
-        screenshot(window, "home-page")
-        self.cancel(window, 8520, 6600)
+        program, _ = self.open_main(cwd=HOME)
+        self.cancel(self.open_by_key("alt+p", "Home Page", "home-page"), 8520, 6600)
 
-        key("alt+b", over=window_named("Tumblewick"))
-        window = window_named("Desktop Background")
-        self.assertIsNotNone(window)
-        time.sleep(0.3)
-        screenshot(window, "desktop-background")
+        window = self.open_by_key("alt+b", "Desktop Background", "desktop-background")
         fx, fy = client_origin(window, px(10080), px(7335))
         # Pinky Pinky Doo: grid row 6, column 3; the first cell lies at 480, 360.
         click(window, px(480 + 5040 + 850), px(360 + 4800 + 325), fx, fy)
