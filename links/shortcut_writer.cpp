@@ -136,8 +136,9 @@ void WriteInternetShortcut(ShortcutState& state, std::wstring_view folderKey, st
                            std::string_view linkTarget) {
     state.LinkTitle = std::string(linkTitle);
     state.LinkTarget = std::string(linkTarget);
+    const std::wstring name = platform::FromAnsi(TrimSpaces(state.LinkTitle)) + L".url";
     // What the message names if the click fails before the full name is known.
-    std::wstring fileName = platform::FromAnsi(TrimSpaces(state.LinkTitle)) + L".url";
+    std::wstring fileName = name;
     try {
         BusyPointer busy;
         ShellObjectRelease release(state);
@@ -150,7 +151,7 @@ void WriteInternetShortcut(ShortcutState& state, std::wstring_view folderKey, st
 
         ShortcutFile file;
         state.FileNumber = file.Number();
-        fileName = state.FolderPath + L"\\" + platform::FromAnsi(TrimSpaces(state.LinkTitle)) + L".url";
+        fileName = state.FolderPath + L"\\" + name;
         file.Open(fileName);
         file.WriteLine("[InternetShortcut]");
         file.WriteLine("URL=" + std::string(TrimSpaces(state.LinkTarget)));

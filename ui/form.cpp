@@ -268,26 +268,33 @@ void Form::AutoSize(HWND control, const ControlDef& def, RECT& pixels) {
     pixels.bottom = pixels.top + measure.bottom;
 }
 
+// Where a control goes at the form's DPI: its table rectangle in pixels, a
+// line as thick as its width, a label that sizes itself fitted to its text.
+RECT Form::Place(HWND control, const ControlDef& def) {
+    const Rect& r = def.rect;
+    RECT pixels;
+    if (def.kind == Kind::Line) {
+        // A line of width w is w pixels thick, its first pixel on the line.
+        pixels = {TwipsToPixels(std::min(r.left, r.width), dpi_), TwipsToPixels(std::min(r.top, r.height), dpi_),
+                  TwipsToPixels(std::max(r.left, r.width), dpi_), TwipsToPixels(std::max(r.top, r.height), dpi_)};
+        if (r.top == r.height)
+            pixels.bottom = pixels.top + def.lineWidth;
+        else
+            pixels.right = pixels.left + def.lineWidth;
+        return pixels;
+    }
+    pixels = {TwipsToPixels(r.left, dpi_), TwipsToPixels(r.top, dpi_), TwipsToPixels(r.left + r.width, dpi_),
+              TwipsToPixels(r.top + r.height, dpi_)};
+    if (def.flags & (kAutoSizeKeepLeft | kAutoSizeKeepRight))
+        AutoSize(control, def, pixels);
+    return pixels;
+}
+
 void Form::Layout() {
     for (std::size_t i = 0; i < controls_.size(); ++i) {
         const ControlDef& def = def_.controls[i];
-        const Rect& r = def.rect;
-        RECT pixels;
-        if (def.kind == Kind::Line) {
-            // A line of width w is w pixels thick, its first pixel on the line.
-            pixels = {TwipsToPixels(std::min(r.left, r.width), dpi_), TwipsToPixels(std::min(r.top, r.height), dpi_),
-                      TwipsToPixels(std::max(r.left, r.width), dpi_), TwipsToPixels(std::max(r.top, r.height), dpi_)};
-            if (r.top == r.height)
-                pixels.bottom = pixels.top + def.lineWidth;
-            else
-                pixels.right = pixels.left + def.lineWidth;
-        } else {
-            pixels = {TwipsToPixels(r.left, dpi_), TwipsToPixels(r.top, dpi_), TwipsToPixels(r.left + r.width, dpi_),
-                      TwipsToPixels(r.top + r.height, dpi_)};
-        }
         SendMessageW(controls_[i], WM_SETFONT, reinterpret_cast<WPARAM>(Font(def.font)), FALSE);
-        if (def.flags & (kAutoSizeKeepLeft | kAutoSizeKeepRight))
-            AutoSize(controls_[i], def, pixels);
+        RECT pixels = Place(controls_[i], def);
         // Later rows of the table lie in front of earlier ones.
         SetWindowPos(controls_[i], HWND_TOP, pixels.left, pixels.top, pixels.right - pixels.left,
                      pixels.bottom - pixels.top, SWP_NOACTIVATE);
@@ -357,10 +364,7 @@ void Form::SetText(std::string_view control, const std::wstring& text) {
     SetWindowTextW(hwnd, text.c_str());
     const ControlDef* def = ControlDefOf(hwnd);
     if (def->flags & (kAutoSizeKeepLeft | kAutoSizeKeepRight)) {
-        const Rect& r = def->rect;
-        RECT pixels{TwipsToPixels(r.left, dpi_), TwipsToPixels(r.top, dpi_), TwipsToPixels(r.left + r.width, dpi_),
-                    TwipsToPixels(r.top + r.height, dpi_)};
-        AutoSize(hwnd, *def, pixels);
+        RECT pixels = Place(hwnd, *def);
         SetWindowPos(hwnd, nullptr, pixels.left, pixels.top, pixels.right - pixels.left, pixels.bottom - pixels.top,
                      SWP_NOZORDER | SWP_NOACTIVATE);
     }

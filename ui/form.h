@@ -57,6 +57,7 @@ private:
     void CreateControls();
     void CreateMenu();
     void Layout();
+    RECT Place(HWND control, const ControlDef& def);
     void AutoSize(HWND control, const ControlDef& def, RECT& pixels);
     HFONT Font(const FontSpec& wanted);
     void ReleaseResources();
