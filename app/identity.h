@@ -4,16 +4,15 @@
 
 #include <string>
 
+#include "app/version.h"
+
 namespace app {
 
 inline constexpr const wchar_t* kAppTitle = L"Tumblewick";
-inline constexpr int kVersionMajor = 1;
-inline constexpr int kVersionMinor = 0;
-inline constexpr int kVersionRevision = 0;
 
 inline std::wstring VersionText() {
-    return L"Version " + std::to_wstring(kVersionMajor) + L"." + std::to_wstring(kVersionMinor) + L"." +
-           std::to_wstring(kVersionRevision);
+    return L"Version " + std::to_wstring(TW_VERSION_MAJOR) + L"." + std::to_wstring(TW_VERSION_MINOR) + L"." +
+           std::to_wstring(TW_VERSION_PATCH);
 }
 
 }  // namespace app
