@@ -61,12 +61,13 @@ void frmAbout::Form_Load() {
     SetText("lblTitle", kAppTitle);
 }
 
-void frmAbout::Click(std::string_view name) {
-    if (name == "cmdOK")
-        cmdOK_Click();
-    else if (name == "cmdSysInfo")
-        cmdSysInfo_Click();
-}
+const ui::ClickHandler<frmAbout> frmAbout::kClicks[] = {
+    {"cmdOK", &frmAbout::cmdOK_Click},
+    {"cmdSysInfo", &frmAbout::cmdSysInfo_Click},
+};
+
+void frmAbout::Click(std::string_view name) { ui::Dispatch(*this, kClicks, name); }
+std::vector<std::string_view> frmAbout::ClickNames() const { return ui::NamesOf(kClicks); }
 
 void frmAbout::cmdOK_Click() { Unload(); }
 

@@ -11,8 +11,11 @@ public:
     frmAbout();
     void Form_Load() override;
     void Click(std::string_view name) override;
+    std::vector<std::string_view> ClickNames() const override;
 
 private:
+    static const ui::ClickHandler<frmAbout> kClicks[];
+
     void cmdOK_Click();
     void cmdSysInfo_Click();
     void StartSysInfo();

@@ -1,9 +1,8 @@
 #include "app/main_window.h"
 
-#include <shellapi.h>
-
 #include "app/about.h"
 #include "links/link_windows.h"
+#include "platform/shell_open.h"
 #include "settings/desktop_background.h"
 #include "settings/home_page.h"
 
@@ -67,31 +66,29 @@ constexpr ui::FormDef kForm{
 
 }  // namespace
 
+// A button and its menu item do the same.
+const ui::ClickHandler<Form1> Form1::kClicks[] = {
+    {"btnOK", &Form1::btnOK_Click},
+    {"btnCancel", &Form1::btnCancel_Click},
+    {"Close", &Form1::Close_Click},
+    {"btnDesktopShortcuts", &Form1::btnDesktopShortcuts_Click},
+    {"DesktopShortcuts", &Form1::btnDesktopShortcuts_Click},
+    {"btnStartMenu", &Form1::btnStartMenu_Click},
+    {"StartMenu", &Form1::btnStartMenu_Click},
+    {"btnFavoritesMenu", &Form1::btnFavoritesMenu_Click},
+    {"FavoritesMenu", &Form1::btnFavoritesMenu_Click},
+    {"btnHomePage", &Form1::btnHomePage_Click},
+    {"IEHomePage", &Form1::btnHomePage_Click},
+    {"btnDesktopBackground", &Form1::btnDesktopBackground_Click},
+    {"DesktopBackground", &Form1::btnDesktopBackground_Click},
+    {"AboutTumblewick", &Form1::AboutTumblewick_Click},
+    {"TumblewickWebsite", &Form1::TumblewickWebsite_Click},
+};
+
 Form1::Form1() : Form(kForm) {}
 
-void Form1::Click(std::string_view name) {
-    // A button and its menu item do the same.
-    if (name == "btnOK")
-        btnOK_Click();
-    else if (name == "btnCancel")
-        btnCancel_Click();
-    else if (name == "Close")
-        Close_Click();
-    else if (name == "btnDesktopShortcuts" || name == "DesktopShortcuts")
-        ui::Instance<links::frmDesktopShortcuts>().Show();
-    else if (name == "btnStartMenu" || name == "StartMenu")
-        ui::Instance<links::frmStartMenu>().Show();
-    else if (name == "btnFavoritesMenu" || name == "FavoritesMenu")
-        ui::Instance<links::frmFavoritesMenu>().Show();
-    else if (name == "btnHomePage" || name == "IEHomePage")
-        ui::Instance<settings::frmHomePage>().Show();
-    else if (name == "btnDesktopBackground" || name == "DesktopBackground")
-        ui::Instance<settings::frmDesktopBackground>().Show();
-    else if (name == "AboutTumblewick")
-        ui::Instance<frmAbout>().Show();
-    else if (name == "TumblewickWebsite")
-        TumblewickWebsite_Click();
-}
+void Form1::Click(std::string_view name) { ui::Dispatch(*this, kClicks, name); }
+std::vector<std::string_view> Form1::ClickNames() const { return ui::NamesOf(kClicks); }
 
 // Closing the main window closes nothing else; the program goes on while
 // any other window is open.
@@ -99,9 +96,15 @@ void Form1::btnOK_Click() { Unload(); }
 void Form1::btnCancel_Click() { Unload(); }
 void Form1::Close_Click() { Unload(); }
 
+void Form1::btnDesktopShortcuts_Click() { ui::Instance<links::frmDesktopShortcuts>().Show(); }
+void Form1::btnStartMenu_Click() { ui::Instance<links::frmStartMenu>().Show(); }
+void Form1::btnFavoritesMenu_Click() { ui::Instance<links::frmFavoritesMenu>().Show(); }
+void Form1::btnHomePage_Click() { ui::Instance<settings::frmHomePage>().Show(); }
+void Form1::btnDesktopBackground_Click() { ui::Instance<settings::frmDesktopBackground>().Show(); }
+void Form1::AboutTumblewick_Click() { ui::Instance<frmAbout>().Show(); }
+
 void Form1::TumblewickWebsite_Click() {
-    // Whatever the shell answers, nothing is reported: no browser is no failure.
-    ShellExecuteA(nullptr, "Open", kWebsiteAddress, "", nullptr, SW_SHOWNORMAL);
+    platform::OpenWebAddress(kWebsiteAddress);
 }
 
 }  // namespace app

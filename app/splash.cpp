@@ -52,10 +52,10 @@ void frmSplash::Form_Load() {
 
 void frmSplash::Form_KeyPress(wchar_t) { Unload(); }
 
-void frmSplash::Click(std::string_view name) {
-    if (name == "btnOK")
-        btnOK_Click();
-}
+const ui::ClickHandler<frmSplash> frmSplash::kClicks[] = {{"btnOK", &frmSplash::btnOK_Click}};
+
+void frmSplash::Click(std::string_view name) { ui::Dispatch(*this, kClicks, name); }
+std::vector<std::string_view> frmSplash::ClickNames() const { return ui::NamesOf(kClicks); }
 
 void frmSplash::btnOK_Click() {
     ui::Instance<Form1>().Show();

@@ -11,8 +11,11 @@ public:
     void Form_Load() override;
     void Form_KeyPress(wchar_t key) override;
     void Click(std::string_view name) override;
+    std::vector<std::string_view> ClickNames() const override;
 
 private:
+    static const ui::ClickHandler<frmSplash> kClicks[];
+
     void btnOK_Click();
 };
 

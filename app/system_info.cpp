@@ -1,7 +1,6 @@
 #include "app/system_info.h"
 
-#include <vector>
-
+#include "platform/registry.h"
 #include "platform/text.h"
 
 namespace app {
@@ -9,12 +8,6 @@ namespace app {
 namespace {
 
 constexpr DWORD kBufferSize = 1024;
-
-// Closes the key whichever way the reader returns.
-struct KeyCloser {
-    HKEY key;
-    ~KeyCloser() { RegCloseKey(key); }
-};
 
 // The number whose bytes, from the last to the first, the data holds.
 std::string HexNumber(const std::string& bytes) {
@@ -32,27 +25,17 @@ std::string HexNumber(const std::string& bytes) {
 }  // namespace
 
 bool GetKeyValue(HKEY keyRoot, const std::string& keyName, const std::string& subKeyRef, std::string& keyVal) {
-    HKEY key = nullptr;
-    // Reading needs no more than query rights, so a standard user finds it too.
-    if (RegOpenKeyExA(keyRoot, keyName.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
+    platform::RegistryValue value;
+    if (!platform::ReadRegistryValue(keyRoot, keyName, subKeyRef, kBufferSize, value)) {
         keyVal.clear();
         return false;
     }
-    KeyCloser closer{key};
-    std::vector<char> buffer(kBufferSize, '\0');
-    DWORD size = kBufferSize;
-    DWORD type = REG_NONE;
-    if (RegQueryValueExA(key, subKeyRef.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &size) !=
-        ERROR_SUCCESS) {
-        keyVal.clear();
-        return false;
-    }
-    std::string text(buffer.data(), size);
+    std::string text = value.bytes;
     if (!text.empty() && text.back() == '\0')
         text.pop_back();
-    if (type == REG_SZ)
+    if (value.type == REG_SZ)
         keyVal = text;
-    else if (type == REG_DWORD)
+    else if (value.type == REG_DWORD)
         keyVal = HexNumber(text);
     return true;
 }

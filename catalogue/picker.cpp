@@ -143,13 +143,24 @@ const ui::FormDef& TableFor(const PickerLayout& layout) {
 
 PickerForm::PickerForm(const PickerLayout& layout) : Form(TableFor(layout)) {}
 
+const ui::ClickHandler<PickerForm> PickerForm::kClicks[] = {
+    {"btnOK", &PickerForm::btnOK_Click},
+    {"btnCancel", &PickerForm::btnCancel_Click},
+};
+
+// The 24 character buttons share one handler, which is given the button's row.
 void PickerForm::Click(std::string_view name) {
-    if (name == "btnOK")
-        btnOK_Click();
-    else if (name == "btnCancel")
-        btnCancel_Click();
-    else if (const Character* row = Find(name))
+    if (const Character* row = Find(name))
         Character_Click(*row);
+    else
+        ui::Dispatch(*this, kClicks, name);
+}
+
+std::vector<std::string_view> PickerForm::ClickNames() const {
+    std::vector<std::string_view> names = ui::NamesOf(kClicks);
+    for (const Character& row : Rows())
+        names.push_back(row.controlName);
+    return names;
 }
 
 void PickerForm::btnOK_Click() { Unload(); }

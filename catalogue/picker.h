@@ -48,12 +48,15 @@ class PickerForm : public ui::Form {
 public:
     explicit PickerForm(const PickerLayout& layout);
     void Click(std::string_view name) override;
+    std::vector<std::string_view> ClickNames() const override;
 
 protected:
     // A click on a character button, with that button's catalogue row.
     virtual void Character_Click(const Character& row) = 0;
 
 private:
+    static const ui::ClickHandler<PickerForm> kClicks[];
+
     void btnOK_Click();
     void btnCancel_Click();
 };

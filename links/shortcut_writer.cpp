@@ -2,10 +2,10 @@
 
 #include <windows.h>
 
-#include "app/identity.h"
 #include "platform/failure.h"
 #include "platform/mouse_pointer.h"
 #include "platform/text.h"
+#include "ui/form.h"
 
 namespace links {
 
@@ -127,7 +127,7 @@ std::wstring ErrorNumberText(long number) {
 void ReportFailure(const std::wstring& fileName, const platform::Failure& failure) {
     std::wstring text = L"The shortcut\r\n" + fileName + L"\r\ncould not be written.\r\n\r\nError " +
                         ErrorNumberText(failure.Number()) + L": " + failure.Description();
-    MessageBoxW(GetActiveWindow(), text.c_str(), app::kAppTitle, MB_OK | MB_ICONEXCLAMATION);
+    MessageBoxW(GetActiveWindow(), text.c_str(), ui::ProgramTitle().c_str(), MB_OK | MB_ICONEXCLAMATION);
 }
 
 }  // namespace

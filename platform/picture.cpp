@@ -3,21 +3,11 @@
 #include <wincodec.h>
 
 #include "platform/failure.h"
+#include "platform/scoped_handle.h"
 
 namespace platform {
 
 namespace {
-template <class T>
-struct ComPtr {
-    T* p = nullptr;
-    ~ComPtr() {
-        if (p)
-            p->Release();
-    }
-    T** operator&() { return &p; }
-    T* operator->() const { return p; }
-};
-
 void Check(HRESULT hr, const wchar_t* what) {
     if (FAILED(hr))
         throw Failure(static_cast<long>(hr), std::wstring(what) + L": " + SystemErrorText(static_cast<long>(hr)));
@@ -43,51 +33,41 @@ std::span<const std::uint8_t> ResourceBytes(int id) {
 }
 
 HBITMAP DecodePicture(std::span<const std::uint8_t> file) {
-    HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    // The apartment outlives every interface below, which are released first.
+    ComApartment com;
     ComPtr<IWICImagingFactory> factory;
     ComPtr<IWICStream> stream;
     ComPtr<IWICBitmapDecoder> decoder;
     ComPtr<IWICBitmapFrameDecode> frame;
     ComPtr<IWICFormatConverter> converter;
-    HBITMAP bitmap = nullptr;
-    try {
-        Check(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
-                               reinterpret_cast<void**>(&factory)),
-              L"Imaging component");
-        Check(factory->CreateStream(&stream), L"Picture stream");
-        Check(stream->InitializeFromMemory(const_cast<BYTE*>(file.data()), static_cast<DWORD>(file.size())),
-              L"Picture stream");
-        Check(factory->CreateDecoderFromStream(stream.p, nullptr, WICDecodeMetadataCacheOnDemand, &decoder),
-              L"Picture decoder");
-        Check(decoder->GetFrame(0, &frame), L"Picture frame");
-        Check(factory->CreateFormatConverter(&converter), L"Picture converter");
-        Check(converter->Initialize(frame.p, GUID_WICPixelFormat32bppBGR, WICBitmapDitherTypeNone, nullptr, 0.0,
-                                    WICBitmapPaletteTypeCustom),
-              L"Picture converter");
-        UINT width = 0, height = 0;
-        Check(converter->GetSize(&width, &height), L"Picture size");
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof(info.bmiHeader);
-        info.bmiHeader.biWidth = static_cast<LONG>(width);
-        info.bmiHeader.biHeight = -static_cast<LONG>(height);
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        void* bits = nullptr;
-        bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-        if (bitmap == nullptr)
-            ThrowLastError(L"Picture bitmap");
-        Check(converter->CopyPixels(nullptr, width * 4, width * height * 4, static_cast<BYTE*>(bits)),
-              L"Picture pixels");
-    } catch (...) {
-        if (bitmap)
-            DeleteObject(bitmap);
-        if (SUCCEEDED(init))
-            CoUninitialize();
-        throw;
-    }
-    if (SUCCEEDED(init))
-        CoUninitialize();
-    return bitmap;
+    Check(com.Failed(), L"Imaging component");
+    Check(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
+                           factory.PutVoid()),
+          L"Imaging component");
+    Check(factory->CreateStream(stream.Put()), L"Picture stream");
+    Check(stream->InitializeFromMemory(const_cast<BYTE*>(file.data()), static_cast<DWORD>(file.size())),
+          L"Picture stream");
+    Check(factory->CreateDecoderFromStream(stream.Get(), nullptr, WICDecodeMetadataCacheOnDemand, decoder.Put()),
+          L"Picture decoder");
+    Check(decoder->GetFrame(0, frame.Put()), L"Picture frame");
+    Check(factory->CreateFormatConverter(converter.Put()), L"Picture converter");
+    Check(converter->Initialize(frame.Get(), GUID_WICPixelFormat32bppBGR, WICBitmapDitherTypeNone, nullptr, 0.0,
+                                WICBitmapPaletteTypeCustom),
+          L"Picture converter");
+    UINT width = 0, height = 0;
+    Check(converter->GetSize(&width, &height), L"Picture size");
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = static_cast<LONG>(width);
+    info.bmiHeader.biHeight = -static_cast<LONG>(height);
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    ScopedGdi<HBITMAP> bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!bitmap)
+        ThrowLastError(L"Picture bitmap");
+    Check(converter->CopyPixels(nullptr, width * 4, width * height * 4, static_cast<BYTE*>(bits)), L"Picture pixels");
+    return bitmap.Release();
 }
 
 BmpView ViewBmp(std::span<const std::uint8_t> file) {

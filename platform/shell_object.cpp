@@ -6,6 +6,7 @@
 #include <shlobj.h>
 
 #include "platform/failure.h"
+#include "platform/system_library.h"
 
 namespace platform {
 
@@ -26,17 +27,11 @@ const KNOWNFOLDERID* FolderId(std::wstring_view key) {
 }  // namespace
 
 std::unique_ptr<ShellObject> ShellObject::Create() {
-    // The shell's folder lookup may use COM; a thread that already runs COM
-    // in the other apartment model is fine as it is.
-    HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    if (FAILED(hr) && hr != RPC_E_CHANGED_MODE)
+    // The shell's folder lookup may use COM.
+    std::unique_ptr<ShellObject> object(new ShellObject());
+    if (HRESULT hr = object->com_.Failed(); FAILED(hr))
         throw Failure(hr, L"The shell object could not be created: " + SystemErrorText(hr));
-    return std::unique_ptr<ShellObject>(new ShellObject(SUCCEEDED(hr)));
-}
-
-ShellObject::~ShellObject() {
-    if (ownsCom_)
-        CoUninitialize();
+    return object;
 }
 
 std::wstring ShellObject::SpecialFolder(std::wstring_view key) const {
@@ -47,8 +42,11 @@ std::wstring ShellObject::SpecialFolder(std::wstring_view key) const {
         return {};
     // Without verification a registered but missing folder still gives its
     // path, so writing into it fails with the file's own error.
+    using GetKnownFolderPathFn = HRESULT(WINAPI*)(REFKNOWNFOLDERID, DWORD, HANDLE, PWSTR*);
+    static const auto getKnownFolderPath =
+        SystemFunction<GetKnownFolderPathFn>(L"shell32.dll", "SHGetKnownFolderPath");
     PWSTR path = nullptr;
-    HRESULT hr = SHGetKnownFolderPath(*id, KF_FLAG_DONT_VERIFY, nullptr, &path);
+    HRESULT hr = getKnownFolderPath(*id, KF_FLAG_DONT_VERIFY, nullptr, &path);
     std::wstring result;
     if (SUCCEEDED(hr) && path != nullptr)
         result = path;

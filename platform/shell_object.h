@@ -7,13 +7,14 @@
 #include <string>
 #include <string_view>
 
+#include "platform/scoped_handle.h"
+
 namespace platform {
 
 class ShellObject {
 public:
     // Throws Failure when the object cannot be made.
     static std::unique_ptr<ShellObject> Create();
-    ~ShellObject();
 
     ShellObject(const ShellObject&) = delete;
     ShellObject& operator=(const ShellObject&) = delete;
@@ -24,8 +25,8 @@ public:
     std::wstring SpecialFolder(std::wstring_view key) const;
 
 private:
-    explicit ShellObject(bool ownsCom) : ownsCom_(ownsCom) {}
-    bool ownsCom_;
+    ShellObject() = default;
+    ComApartment com_;
 };
 
 // For tests only: while set, SpecialFolder asks this instead of the shell,

@@ -1,5 +1,7 @@
 #include "settings/home_page.h"
 
+#include "platform/registry.h"
+
 namespace settings {
 
 void frmHomePage::Character_Click(const catalogue::Character& row) {
@@ -15,19 +17,10 @@ bool frmHomePage::SetIEHomePage(std::string url) {
 bool frmHomePage::StoreKeyString(HKEY root, const std::string& keyPath, const std::string& valueName,
                                  const std::string& data) {
     try {
-        // The size passed counts the NUL and has to fit a DWORD.
+        // The size written counts the NUL and has to fit a DWORD.
         if (data.size() >= MAXDWORD)
             return false;
-        HKEY key = nullptr;
-        LONG status = RegCreateKeyA(root, keyPath.c_str(), &key);
-        if (status != ERROR_SUCCESS)
-            return false;
-        // A refused value write must not pass for a stored start page, so its
-        // status counts as much as the closing's.
-        status = RegSetValueExA(key, valueName.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
-                                static_cast<DWORD>(data.size() + 1));
-        const LONG closed = RegCloseKey(key);
-        return status == ERROR_SUCCESS && closed == ERROR_SUCCESS;
+        return platform::WriteRegistryString(root, keyPath, valueName, data);
     } catch (...) {
         return false;
     }

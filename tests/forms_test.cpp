@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
+#include <stdexcept>
 #include <map>
 #include <string>
 #include <vector>
@@ -367,12 +369,67 @@ TEST_F(Forms, TheWebsiteCommandReturnsAtOnceAndSaysNothing) {
     EXPECT_TRUE(Main().IsLoaded());
 }
 
+TEST_F(Forms, EveryNameAFormActsOnIsInItsTable) {
+    for (ui::Form* form : std::initializer_list<ui::Form*>{
+             &Splash(), &Main(), &ui::Instance<links::frmStartMenu>(), &ui::Instance<links::frmDesktopShortcuts>(),
+             &ui::Instance<links::frmFavoritesMenu>(), &ui::Instance<settings::frmHomePage>(),
+             &ui::Instance<settings::frmDesktopBackground>(), &ui::Instance<app::frmAbout>()}) {
+        const ui::FormDef& def = form->Def();
+        for (std::string_view name : form->ClickNames()) {
+            bool found = false;
+            for (const ui::ControlDef& control : def.controls)
+                found = found || name == control.name;
+            for (const ui::MenuDef& item : def.menu)
+                found = found || (item.menu != nullptr && name == item.name);
+            EXPECT_TRUE(found) << def.name << " acts on " << name << ", which it does not have";
+        }
+    }
+}
+
+TEST_F(Forms, KeyboardCuesAppearWithTheFirstTab) {
+    OpenMain();
+    HWND window = Main().Hwnd();
+    // As if the mouse had been used last: cues hidden.
+    SendMessageW(window, WM_CHANGEUISTATE, MAKEWPARAM(UIS_SET, UISF_HIDEFOCUS | UISF_HIDEACCEL), 0);
+    Pump(20);
+    ASSERT_EQ(SendMessageW(GetFocus(), WM_QUERYUISTATE, 0, 0) & (UISF_HIDEFOCUS | UISF_HIDEACCEL),
+              UISF_HIDEFOCUS | UISF_HIDEACCEL);
+    PressKey(VK_TAB);
+    Pump(50);
+    EXPECT_EQ(ui::ControlName(GetFocus()), L"btnCancel");
+    EXPECT_EQ(SendMessageW(window, WM_QUERYUISTATE, 0, 0) & (UISF_HIDEFOCUS | UISF_HIDEACCEL), 0);
+    EXPECT_EQ(SendMessageW(GetFocus(), WM_QUERYUISTATE, 0, 0) & (UISF_HIDEFOCUS | UISF_HIDEACCEL), 0);
+}
+
+TEST_F(Forms, ANewDpiTakesTheSuggestedRectangleAndMeasuresAnew) {
+    OpenMain();
+    HWND window = Main().Hwnd();
+    const UINT dpi = Main().Dpi() == 144 ? 96 : 144;
+    RECT suggested{40, 30, 40 + ui::TwipsToPixels(9930, dpi) + 20, 30 + ui::TwipsToPixels(6885, dpi) + 60};
+    SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+    Pump(20);
+    RECT now;
+    GetWindowRect(window, &now);
+    EXPECT_EQ(now.left, suggested.left);
+    EXPECT_EQ(now.top, suggested.top);
+    EXPECT_EQ(now.right, suggested.right);
+    EXPECT_EQ(now.bottom, suggested.bottom);
+    RECT ok;
+    HWND button = Main().Control("btnOK");
+    GetWindowRect(button, &ok);
+    EXPECT_EQ(ok.right - ok.left, ui::TwipsToPixels(7200 + 1215, dpi) - ui::TwipsToPixels(7200, dpi));
+    LOGFONTW font{};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(button, WM_GETFONT, 0, 0)), sizeof(font), &font);
+    EXPECT_EQ(font.lfHeight, -MulDiv(825, static_cast<int>(dpi), 7200));
+}
+
 // A form whose handler fails without trapping it, as any untrapped failure
 // reaches the top level. It must run last: the program has then failed.
 class FailingForm : public ui::Form {
 public:
     FailingForm() : Form(kDef) {}
     void Click(std::string_view) override { throw platform::Failure(53, L"File not found"); }
+    std::vector<std::string_view> ClickNames() const override { return {"btnFail"}; }
 
 private:
     static constexpr ui::ControlDef kControls[] = {
@@ -395,6 +452,61 @@ TEST_F(Forms, ZzAnUntrappedFailureIsShownAndEndsTheProgram) {
     EXPECT_NE(seen[0].text.find(L"File not found"), std::wstring::npos) << seen[0].text;
     EXPECT_TRUE(QuitPosted());
     form.Unload();
+}
+
+// Forms that fail in their load or their key handler with a failure of any
+// kind, as a program's first window would. They run after the test above:
+// each program run starts unfailed.
+class FailingLoadForm : public ui::Form {
+public:
+    FailingLoadForm() : Form(kDef) {}
+    void Form_Load() override { throw std::runtime_error("load went wrong"); }
+    void Click(std::string_view) override {}
+    std::vector<std::string_view> ClickNames() const override { return {}; }
+
+private:
+    static constexpr ui::FormDef kDef{.name = "frmFailingLoad", .caption = L"Failing", .border = ui::Border::FixedSingle,
+                                      .clientWidth = 3000, .clientHeight = 1500};
+};
+
+class FailingKeyForm : public ui::Form {
+public:
+    FailingKeyForm() : Form(kDef) {}
+    void Form_KeyPress(wchar_t) override { throw std::runtime_error("key went wrong"); }
+    void Click(std::string_view) override {}
+    std::vector<std::string_view> ClickNames() const override { return {}; }
+
+private:
+    static constexpr ui::FormDef kDef{.name = "frmFailingKey", .caption = L"Failing", .border = ui::Border::FixedSingle,
+                                      .keyPreview = true, .clientWidth = 3000, .clientHeight = 1500};
+};
+
+TEST_F(Forms, ZzzAFailureOfAnyKindInALoadOrAKeyIsShownOnceAndEndsTheProgram) {
+    struct Case {
+        const char* what;
+        std::function<void()> start;
+        const wchar_t* text;
+    } cases[] = {
+        {"load", [] { ui::Instance<FailingLoadForm>().Show(); }, L"load went wrong"},
+        {"key",
+         [] {
+             ui::Instance<FailingKeyForm>().Show();
+             PostMessageW(ui::Instance<FailingKeyForm>().Hwnd(), WM_CHAR, 'x', 0);
+         },
+         L"key went wrong"},
+    };
+    for (const Case& c : cases) {
+        MessageBoxWatcher boxes;
+        const int code = ui::RunProgram(c.start);
+        std::vector<MessageBoxSeen> seen = boxes.Seen();
+        ASSERT_EQ(seen.size(), 1u) << c.what;
+        EXPECT_EQ(seen[0].title, L"Tumblewick") << c.what;
+        EXPECT_EQ(seen[0].text, L"Error 1359:\n\n" + std::wstring(c.text)) << c.what;
+        EXPECT_EQ(code, 1) << c.what;
+        ui::Instance<FailingKeyForm>().Unload();
+        Pump(20);
+        EXPECT_EQ(ui::LoadedFormCount(), 0) << c.what;
+    }
 }
 
 }  // namespace

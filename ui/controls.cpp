@@ -1,31 +1,16 @@
+// The engine's own controls and their drawing: frames, images, the icon box,
+// lines and the owner-drawn picture buttons.
 #include "ui/controls.h"
 
+#include "platform/picture.h"
+#include "platform/scoped_handle.h"
+#include "ui/engine.h"
+#include "ui/form.h"
 #include "ui/form_def.h"
 
 namespace ui {
 
 namespace {
-
-// The DC to draw on: the window's own while it paints, or the one a
-// WM_PRINTCLIENT hands over.
-class PaintDc {
-public:
-    PaintDc(HWND hwnd, UINT msg, WPARAM wParam) : hwnd_(hwnd), painting_(msg == WM_PAINT) {
-        dc = painting_ ? BeginPaint(hwnd, &ps_) : reinterpret_cast<HDC>(wParam);
-    }
-    ~PaintDc() {
-        if (painting_)
-            EndPaint(hwnd_, &ps_);
-    }
-    PaintDc(const PaintDc&) = delete;
-    PaintDc& operator=(const PaintDc&) = delete;
-    HDC dc;
-
-private:
-    HWND hwnd_;
-    bool painting_;
-    PAINTSTRUCT ps_{};
-};
 
 const ControlDef* DefOf(HWND hwnd) { return reinterpret_cast<const ControlDef*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA)); }
 
@@ -56,13 +41,14 @@ LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     }
     case WM_PRINTCLIENT:
     case WM_PAINT: {
-        PaintDc paint(hwnd, msg, wParam);
-        HDC dc = paint.dc;
+        platform::PaintDc paint(hwnd, msg, wParam);
+        HDC dc = paint.Get();
+        const UINT dpi = DpiOf(hwnd);
         RECT box;
         GetClientRect(hwnd, &box);
         wchar_t caption[256];
         int length = GetWindowTextW(hwnd, caption, 256);
-        HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(hwnd, WM_GETFONT, 0, 0)));
+        platform::SelectedObject font(dc, reinterpret_cast<HFONT>(SendMessageW(hwnd, WM_GETFONT, 0, 0)));
         SIZE text{};
         if (length > 0) {
             GetTextExtentPoint32W(dc, caption, length, &text);
@@ -70,12 +56,13 @@ LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         }
         DrawEdge(dc, &box, EDGE_ETCHED, BF_RECT);
         if (length > 0) {
+            // The caption sits in a gap of the top edge, inset from the corner.
             SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
             SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
-            RECT label{8, 0, 8 + text.cx + 4, text.cy};
-            ExtTextOutW(dc, label.left + 2, 0, ETO_OPAQUE, &label, caption, static_cast<UINT>(length), nullptr);
+            const int inset = Scale(8, dpi), pad = Scale(2, dpi);
+            RECT label{inset, 0, inset + text.cx + 2 * pad, text.cy};
+            ExtTextOutW(dc, label.left + pad, 0, ETO_OPAQUE, &label, caption, static_cast<UINT>(length), nullptr);
         }
-        SelectObject(dc, oldFont);
         return 0;
     }
     case WM_SETFONT:
@@ -95,8 +82,8 @@ LRESULT CALLBACK ImageProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
     case WM_PRINTCLIENT:
     case WM_PAINT: {
-        PaintDc paint(hwnd, msg, wParam);
-        HDC dc = paint.dc;
+        platform::PaintDc paint(hwnd, msg, wParam);
+        HDC dc = paint.Get();
         // The form hands the decoded picture over right after creating us.
         auto picture = static_cast<HBITMAP>(GetPropW(hwnd, L"Picture"));
         RECT client;
@@ -104,13 +91,11 @@ LRESULT CALLBACK ImageProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         BITMAP info{};
         if (picture == nullptr || GetObjectW(picture, sizeof(info), &info) == 0)
             return 0;
-        HDC source = CreateCompatibleDC(dc);
-        HGDIOBJ old = SelectObject(source, picture);
+        platform::ScopedMemoryDc source(CreateCompatibleDC(dc));
+        platform::SelectedObject selected(source.Get(), picture);
         SetStretchBltMode(dc, HALFTONE);
         SetBrushOrgEx(dc, 0, 0, nullptr);
-        StretchBlt(dc, 0, 0, client.right, client.bottom, source, 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
-        SelectObject(source, old);
-        DeleteDC(source);
+        StretchBlt(dc, 0, 0, client.right, client.bottom, source.Get(), 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
         return 0;
     }
     case WM_ERASEBKGND:
@@ -128,13 +113,14 @@ LRESULT CALLBACK PictureBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
     switch (msg) {
     case WM_PRINTCLIENT:
     case WM_PAINT: {
-        PaintDc paint(hwnd, msg, wParam);
-        HDC dc = paint.dc;
+        platform::PaintDc paint(hwnd, msg, wParam);
+        HDC dc = paint.Get();
         RECT client;
         GetClientRect(hwnd, &client);
         FillRect(dc, &client, GetSysColorBrush(COLOR_BTNFACE));
-        DrawIconEx(dc, 0, 0, ProgramIcon(32), 32, 32, 0, nullptr, DI_NORMAL);
-        if (GetFocus() == hwnd)
+        const int size = Scale(32, DpiOf(hwnd));
+        DrawIconEx(dc, 0, 0, ProgramIcon(size), size, size, 0, nullptr, DI_NORMAL);
+        if (GetFocus() == hwnd && !(SendMessageW(hwnd, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS))
             DrawFocusRect(dc, &client);
         return 0;
     }
@@ -142,6 +128,11 @@ LRESULT CALLBACK PictureBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
     case WM_KILLFOCUS:
         InvalidateRect(hwnd, nullptr, TRUE);
         return 0;
+    case WM_UPDATEUISTATE: {
+        LRESULT result = DefWindowProcW(hwnd, msg, wParam, lParam);
+        InvalidateRect(hwnd, nullptr, TRUE);
+        return result;
+    }
     case WM_LBUTTONDOWN:
         SetFocus(hwnd);
         return 0;
@@ -157,9 +148,8 @@ LRESULT CALLBACK LineProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_ERASEBKGND: {
         RECT client;
         GetClientRect(hwnd, &client);
-        HBRUSH brush = CreateSolidBrush(DefOf(hwnd)->color);
-        FillRect(reinterpret_cast<HDC>(wParam), &client, brush);
-        DeleteObject(brush);
+        platform::ScopedGdi<HBRUSH> brush(CreateSolidBrush(DefOf(hwnd)->color));
+        FillRect(reinterpret_cast<HDC>(wParam), &client, brush.Get());
         return TRUE;
     }
     case WM_NCHITTEST:
@@ -199,6 +189,50 @@ void RegisterClasses(WNDPROC formProc) {
     Register(kImageClass, ImageProc, nullptr, nullptr);
     Register(kPictureBoxClass, PictureBoxProc, nullptr, nullptr);
     Register(kLineClass, LineProc, nullptr, nullptr);
+}
+
+void Form::DrawPictureButton(const DRAWITEMSTRUCT& item) {
+    const ControlDef* def = ControlDefOf(item.hwndItem);
+    if (def == nullptr)
+        return;
+    HDC dc = item.hDC;
+    RECT box = item.rcItem;
+    const bool pressed = (item.itemState & ODS_SELECTED) != 0;
+    DrawFrameControl(dc, &box, DFC_BUTTON, DFCS_BUTTONPUSH | (pressed ? DFCS_PUSHED : 0));
+    const int shift = pressed ? Scale(1, dpi_) : 0;
+    RECT inner = box;
+    InflateRect(&inner, -Scale(3, dpi_), -Scale(3, dpi_));
+    OffsetRect(&inner, shift, shift);
+
+    wchar_t caption[128];
+    int length = GetWindowTextW(item.hwndItem, caption, 128);
+    // Access keys are underlined only once the keyboard is in use.
+    const UINT prefix = (item.itemState & ODS_NOACCEL) ? DT_HIDEPREFIX : 0;
+    platform::SelectedObject font(dc, Font(def->font));
+    RECT measure{0, 0, 0, 0};
+    DrawTextW(dc, caption, length, &measure, DT_CALCRECT | DT_SINGLELINE | prefix);
+    RECT text = inner;
+    if (def->resource != 0) {
+        // Picture above the caption, at its own size, centred across the
+        // button; a picture taller than the room shows its middle band.
+        text.top = inner.bottom - measure.bottom;
+        platform::BmpView picture = platform::ViewBmp(platform::ResourceBytes(def->resource));
+        int room = text.top - inner.top;
+        int x = inner.left + ((inner.right - inner.left) - picture.width) / 2;
+        int y = inner.top + (room - picture.height) / 2;
+        int saved = SaveDC(dc);
+        IntersectClipRect(dc, inner.left, inner.top, inner.right, text.top);
+        platform::DrawBmp(dc, picture, x, y);
+        RestoreDC(dc, saved);
+    }
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+    DrawTextW(dc, caption, length, &text, DT_CENTER | DT_VCENTER | DT_SINGLELINE | prefix);
+    if ((item.itemState & ODS_FOCUS) && !(item.itemState & ODS_NOFOCUSRECT)) {
+        RECT focus = box;
+        InflateRect(&focus, -Scale(4, dpi_), -Scale(4, dpi_));
+        DrawFocusRect(dc, &focus);
+    }
 }
 
 }  // namespace ui

@@ -1,16 +1,19 @@
+// A form's life: load, show and unload, its window procedure, the message
+// loop, and the edge that no failure crosses.
 #include "ui/form.h"
 
 #include <commctrl.h>
 
 #include <algorithm>
-#include <cmath>
+#include <new>
+#include <stdexcept>
 
-#include "app/identity.h"
 #include "platform/failure.h"
 #include "platform/mouse_pointer.h"
 #include "platform/picture.h"
 #include "platform/text.h"
 #include "ui/controls.h"
+#include "ui/engine.h"
 #include "ui/twips.h"
 
 namespace ui {
@@ -19,45 +22,21 @@ namespace {
 
 constexpr int kFirstControlId = 100;
 constexpr int kFirstMenuId = 1000;
-constexpr const wchar_t* kNameProp = L"Tumblewick.Name";
 
-int g_loadedForms = 0;
+std::wstring g_title;
+// The loaded forms, oldest first.
+std::vector<Form*> g_loaded;
 bool g_failed = false;
 
 // Forms without a task-bar button are owned by this hidden window, as the
 // task bar lists only unowned windows.
 HWND ApplicationWindow() {
-    static HWND window = CreateWindowExW(0, kFormClass, app::kAppTitle, WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+    static HWND window = CreateWindowExW(0, kFormClass, g_title.c_str(), WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
                                          GetModuleHandleW(nullptr), nullptr);
     return window;
 }
 
-// A control's name travels as a global atom, so other processes can read it.
-void SetName(HWND hwnd, const char* name) {
-    ATOM atom = GlobalAddAtomW(platform::FromAnsi(name).c_str());
-    SetPropW(hwnd, kNameProp, reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(atom)));
-}
-
-void ReleaseName(HWND hwnd) {
-    GlobalDeleteAtom(static_cast<ATOM>(reinterpret_cast<UINT_PTR>(RemovePropW(hwnd, kNameProp))));
-}
-
 bool IsButton(Kind kind) { return kind == Kind::Button || kind == Kind::PictureButton; }
-bool TakesFocus(Kind kind) { return IsButton(kind) || kind == Kind::PictureBox; }
-
-// The letter after a single "&" in a caption, or 0.
-wchar_t AccessKey(const wchar_t* caption) {
-    for (const wchar_t* c = caption; c != nullptr && *c != 0; ++c) {
-        if (*c == L'&') {
-            if (c[1] == L'&') {
-                ++c;
-                continue;
-            }
-            return static_cast<wchar_t>(towupper(c[1]));
-        }
-    }
-    return 0;
-}
 
 std::wstring ShortcutText(WORD key) {
     if (key >= VK_F1 && key <= VK_F24)
@@ -67,16 +46,24 @@ std::wstring ShortcutText(WORD key) {
 
 }  // namespace
 
+void SetProgramTitle(std::wstring title) { g_title = std::move(title); }
+const std::wstring& ProgramTitle() { return g_title; }
+
 Form::~Form() {
     if (hwnd_ != nullptr)
         DestroyWindow(hwnd_);
 }
 
-Form* Form::FromWindow(HWND hwnd) {
+Form* FormOf(HWND hwnd) {
     wchar_t cls[64];
     if (hwnd == nullptr || GetClassNameW(hwnd, cls, 64) == 0 || wcscmp(cls, kFormClass) != 0)
         return nullptr;
     return reinterpret_cast<Form*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+}
+
+UINT DpiOf(HWND control) {
+    Form* form = FormOf(GetAncestor(control, GA_ROOT));
+    return form != nullptr ? form->Dpi() : WindowDpi(control);
 }
 
 void Form::Show() {
@@ -101,7 +88,7 @@ void Form::Unload() {
 }
 
 void Form::Create() {
-    RegisterClasses(WndProc);
+    RegisterClasses(FormProc);
     DWORD style = WS_CLIPCHILDREN;
     DWORD exStyle = 0;
     switch (def_.border) {
@@ -131,7 +118,7 @@ void Form::Create() {
                             100, owner, nullptr, GetModuleHandleW(nullptr), this);
     if (hwnd_ == nullptr)
         platform::ThrowLastError(platform::FromAnsi(def_.name));
-    ++g_loadedForms;
+    g_loaded.push_back(this);
     try {
         dpi_ = WindowDpi(hwnd_);
         SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(ProgramIcon(32)));
@@ -139,6 +126,11 @@ void Form::Create() {
         CreateMenu();
         CreateControls();
         Layout();
+        SizeToClient();
+        CentreOnMonitor();
+        // As a dialog box starts: focus rectangles and access-key underlines
+        // stay hidden until the keyboard is used.
+        SendMessageW(hwnd_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_INITIALIZE, 0), 0);
         Form_Load();
     } catch (...) {
         Unload();
@@ -237,99 +229,6 @@ void Form::CreateControls() {
     SetName(hwnd_, def_.name);
 }
 
-HFONT Form::Font(const FontSpec& wanted) {
-    int hundredths = static_cast<int>(std::lround(wanted.points * 100));
-    auto key = std::make_tuple(std::wstring(wanted.face), hundredths, wanted.weight);
-    auto found = fonts_.find(key);
-    if (found != fonts_.end())
-        return found->second;
-    HFONT font = CreateFontW(-MulDiv(hundredths, static_cast<int>(dpi_), 7200), 0, 0, 0, wanted.weight, FALSE, FALSE,
-                             FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                             DEFAULT_PITCH | FF_DONTCARE, wanted.face);
-    if (font == nullptr)
-        platform::ThrowLastError(std::wstring(L"Font ") + wanted.face);
-    fonts_[key] = font;
-    return font;
-}
-
-void Form::AutoSize(HWND control, const ControlDef& def, RECT& pixels) {
-    wchar_t text[512];
-    int length = GetWindowTextW(control, text, 512);
-    HDC dc = GetDC(control);
-    HGDIOBJ old = SelectObject(dc, Font(def.font));
-    RECT measure{0, 0, 0, 0};
-    DrawTextW(dc, text, length, &measure, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
-    SelectObject(dc, old);
-    ReleaseDC(control, dc);
-    if (def.flags & kAutoSizeKeepRight)
-        pixels.left = pixels.right - measure.right;
-    else
-        pixels.right = pixels.left + measure.right;
-    pixels.bottom = pixels.top + measure.bottom;
-}
-
-// Where a control goes at the form's DPI: its table rectangle in pixels, a
-// line as thick as its width, a label that sizes itself fitted to its text.
-RECT Form::Place(HWND control, const ControlDef& def) {
-    const Rect& r = def.rect;
-    RECT pixels;
-    if (def.kind == Kind::Line) {
-        // A line of width w is w pixels thick, its first pixel on the line.
-        pixels = {TwipsToPixels(std::min(r.left, r.width), dpi_), TwipsToPixels(std::min(r.top, r.height), dpi_),
-                  TwipsToPixels(std::max(r.left, r.width), dpi_), TwipsToPixels(std::max(r.top, r.height), dpi_)};
-        if (r.top == r.height)
-            pixels.bottom = pixels.top + def.lineWidth;
-        else
-            pixels.right = pixels.left + def.lineWidth;
-        return pixels;
-    }
-    pixels = {TwipsToPixels(r.left, dpi_), TwipsToPixels(r.top, dpi_), TwipsToPixels(r.left + r.width, dpi_),
-              TwipsToPixels(r.top + r.height, dpi_)};
-    if (def.flags & (kAutoSizeKeepLeft | kAutoSizeKeepRight))
-        AutoSize(control, def, pixels);
-    return pixels;
-}
-
-void Form::Layout() {
-    for (std::size_t i = 0; i < controls_.size(); ++i) {
-        const ControlDef& def = def_.controls[i];
-        SendMessageW(controls_[i], WM_SETFONT, reinterpret_cast<WPARAM>(Font(def.font)), FALSE);
-        RECT pixels = Place(controls_[i], def);
-        // Later rows of the table lie in front of earlier ones.
-        SetWindowPos(controls_[i], HWND_TOP, pixels.left, pixels.top, pixels.right - pixels.left,
-                     pixels.bottom - pixels.top, SWP_NOACTIVATE);
-    }
-
-    const int width = TwipsToPixels(def_.clientWidth, dpi_);
-    const int height = TwipsToPixels(def_.clientHeight, dpi_);
-    DWORD style = static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_STYLE));
-    DWORD exStyle = static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_EXSTYLE));
-    RECT frame{0, 0, width, height};
-    AdjustRectForDpi(&frame, style, menu_ != nullptr, exStyle, dpi_);
-    int outerWidth = frame.right - frame.left;
-    int outerHeight = frame.bottom - frame.top;
-    // A menu bar that wraps takes more than one line; correct for what the
-    // window really got so the client area is exact.
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        SetWindowPos(hwnd_, nullptr, 0, 0, outerWidth, outerHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-        RECT client;
-        GetClientRect(hwnd_, &client);
-        if (client.right == width && client.bottom == height)
-            break;
-        outerWidth += width - client.right;
-        outerHeight += height - client.bottom;
-    }
-    // Centred on the screen's work area.
-    RECT work{};
-    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    RECT outer;
-    GetWindowRect(hwnd_, &outer);
-    int x = work.left + ((work.right - work.left) - (outer.right - outer.left)) / 2;
-    int y = work.top + ((work.bottom - work.top) - (outer.bottom - outer.top)) / 2;
-    SetWindowPos(hwnd_, nullptr, std::max<int>(x, work.left), std::max<int>(y, work.top), 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
 void Form::ReleaseResources() {
     for (HWND control : controls_)
         ReleaseName(control);
@@ -372,138 +271,7 @@ void Form::SetText(std::string_view control, const std::wstring& text) {
 
 void Form::SetCaption(const std::wstring& text) { SetWindowTextW(hwnd_, text.c_str()); }
 
-std::vector<HWND> Form::TabOrder() const {
-    std::vector<std::size_t> order;
-    for (std::size_t i = 0; i < controls_.size(); ++i)
-        if (def_.controls[i].tabIndex >= 0 && TakesFocus(def_.controls[i].kind))
-            order.push_back(i);
-    std::stable_sort(order.begin(), order.end(), [this](std::size_t a, std::size_t b) {
-        return def_.controls[a].tabIndex < def_.controls[b].tabIndex;
-    });
-    std::vector<HWND> windows;
-    for (std::size_t i : order)
-        if (IsWindowEnabled(controls_[i]) && IsWindowVisible(controls_[i]))
-            windows.push_back(controls_[i]);
-    return windows;
-}
-
-void Form::MoveFocus(bool backwards) {
-    std::vector<HWND> order = TabOrder();
-    if (order.empty())
-        return;
-    auto at = std::find(order.begin(), order.end(), GetFocus());
-    std::size_t next;
-    if (at == order.end())
-        next = backwards ? order.size() - 1 : 0;
-    else if (backwards)
-        next = (at - order.begin() + order.size() - 1) % order.size();
-    else
-        next = (at - order.begin() + 1) % order.size();
-    SetFocus(order[next]);
-}
-
-HWND Form::ButtonWithFlag(unsigned flag) const {
-    for (std::size_t i = 0; i < controls_.size(); ++i)
-        if (IsButton(def_.controls[i].kind) && (def_.controls[i].flags & flag))
-            return controls_[i];
-    return nullptr;
-}
-
-HWND Form::AccessKeyTarget(wchar_t key) const {
-    key = static_cast<wchar_t>(towupper(key));
-    for (std::size_t i = 0; i < controls_.size(); ++i)
-        if (def_.controls[i].kind == Kind::Button && AccessKey(def_.controls[i].caption) == key)
-            return controls_[i];
-    return nullptr;
-}
-
 void Form::ClickControl(HWND control) { SendMessageW(control, BM_CLICK, 0, 0); }
-
-bool Form::PreTranslate(MSG& msg) {
-    switch (msg.message) {
-    case WM_KEYDOWN:
-    case WM_SYSKEYDOWN:
-        if (accelerators_ != nullptr && TranslateAcceleratorW(hwnd_, accelerators_, &msg))
-            return true;
-        if (msg.message != WM_KEYDOWN)
-            return false;
-        if (msg.wParam == VK_TAB) {
-            MoveFocus(GetKeyState(VK_SHIFT) < 0);
-            return true;
-        }
-        if (msg.wParam == VK_RETURN || msg.wParam == VK_ESCAPE) {
-            HWND focus = GetFocus();
-            const ControlDef* focused = ControlDefOf(focus);
-            HWND target = nullptr;
-            if (msg.wParam == VK_RETURN)
-                target = (focused && IsButton(focused->kind)) ? focus : ButtonWithFlag(kDefaultButton);
-            else
-                target = ButtonWithFlag(kCancelButton);
-            if (target != nullptr) {
-                ClickControl(target);
-                return true;
-            }
-        }
-        return false;
-    case WM_CHAR:
-        if (def_.keyPreview) {
-            Form_KeyPress(static_cast<wchar_t>(msg.wParam));
-            return hwnd_ == nullptr;
-        }
-        return false;
-    case WM_SYSCHAR:
-        if (HWND target = AccessKeyTarget(static_cast<wchar_t>(msg.wParam))) {
-            SetFocus(target);
-            ClickControl(target);
-            return true;
-        }
-        return false;
-    }
-    return false;
-}
-
-void Form::DrawPictureButton(const DRAWITEMSTRUCT& item) {
-    const ControlDef* def = ControlDefOf(item.hwndItem);
-    if (def == nullptr)
-        return;
-    HDC dc = item.hDC;
-    RECT box = item.rcItem;
-    const bool pressed = (item.itemState & ODS_SELECTED) != 0;
-    DrawFrameControl(dc, &box, DFC_BUTTON, DFCS_BUTTONPUSH | (pressed ? DFCS_PUSHED : 0));
-    const int shift = pressed ? 1 : 0;
-    RECT inner = box;
-    InflateRect(&inner, -3, -3);
-    OffsetRect(&inner, shift, shift);
-
-    wchar_t caption[128];
-    int length = GetWindowTextW(item.hwndItem, caption, 128);
-    HGDIOBJ oldFont = SelectObject(dc, Font(def->font));
-    RECT measure{0, 0, 0, 0};
-    DrawTextW(dc, caption, length, &measure, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
-    RECT text = inner;
-    if (def->resource != 0) {
-        // Picture above the caption, at its own size, centred across the
-        // button; a picture taller than the room shows its middle band.
-        text.top = inner.bottom - measure.bottom;
-        platform::BmpView picture = platform::ViewBmp(platform::ResourceBytes(def->resource));
-        int room = text.top - inner.top;
-        int x = inner.left + ((inner.right - inner.left) - picture.width) / 2;
-        int y = inner.top + (room - picture.height) / 2;
-        int saved = SaveDC(dc);
-        IntersectClipRect(dc, inner.left, inner.top, inner.right, text.top);
-        platform::DrawBmp(dc, picture, x, y);
-        RestoreDC(dc, saved);
-    }
-    SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
-    DrawTextW(dc, caption, length, &text, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
-    SelectObject(dc, oldFont);
-    if ((item.itemState & ODS_FOCUS) && !(item.itemState & ODS_NOFOCUSRECT)) {
-        RECT focus = box;
-        InflateRect(&focus, -4, -4);
-        DrawFocusRect(dc, &focus);
-    }
-}
 
 LRESULT Form::Message(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
@@ -547,14 +315,9 @@ LRESULT Form::Message(UINT msg, WPARAM wParam, LPARAM lParam) {
             return 0;
         }
         break;
-    case WM_DPICHANGED: {
-        dpi_ = HIWORD(wParam);
-        for (auto& [key, font] : fonts_)
-            DeleteObject(font);
-        fonts_.clear();
-        Layout();
+    case WM_DPICHANGED:
+        ChangeDpi(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
         return 0;
-    }
     case WM_DESTROY:
         RemovePropW(hwnd_, L"Tumblewick.Focus");
         ReleaseResources();
@@ -563,7 +326,7 @@ LRESULT Form::Message(UINT msg, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcW(hwnd_, msg, wParam, lParam);
 }
 
-LRESULT CALLBACK Form::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+LRESULT CALLBACK FormProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == WM_NCCREATE) {
         auto create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
@@ -575,12 +338,11 @@ LRESULT CALLBACK Form::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam
         form->hwnd_ = hwnd;
     if (msg == WM_NCDESTROY) {
         LRESULT result = DefWindowProcW(hwnd, msg, wParam, lParam);
-        for (auto& [key, font] : form->fonts_)
-            DeleteObject(font);
-        form->fonts_.clear();
+        form->ReleaseFonts();
         form->hwnd_ = nullptr;
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-        if (--g_loadedForms == 0)
+        std::erase(g_loaded, form);
+        if (g_loaded.empty())
             PostQuitMessage(g_failed ? 1 : 0);
         return result;
     }
@@ -588,12 +350,8 @@ LRESULT CALLBACK Form::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam
     // ends here.
     try {
         return form->Message(msg, wParam, lParam);
-    } catch (const platform::Failure& failure) {
-        ReportUnhandledFailure(failure.Number(), failure.Description());
-    } catch (const std::bad_alloc&) {
-        ReportUnhandledFailure(ERROR_OUTOFMEMORY, platform::SystemErrorText(ERROR_OUTOFMEMORY));
-    } catch (const std::exception& other) {
-        ReportUnhandledFailure(ERROR_INTERNAL_ERROR, platform::FromAnsi(other.what()));
+    } catch (...) {
+        ReportCurrentException();
     }
     return 0;
 }
@@ -602,19 +360,37 @@ void ReportUnhandledFailure(long number, const std::wstring& description) {
     if (g_failed)
         return;
     g_failed = true;
+    // Unloading the last form on the way here posted the quit message; while
+    // it is pending the box would close at once, so it waits until after.
+    MSG quit;
+    PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
     std::wstring text = L"Error " + std::to_wstring(number) + L":\n\n" + description;
-    MessageBoxW(nullptr, text.c_str(), app::kAppTitle, MB_OK | MB_ICONSTOP | MB_TASKMODAL);
+    MessageBoxW(nullptr, text.c_str(), g_title.c_str(), MB_OK | MB_ICONSTOP | MB_TASKMODAL);
     PostQuitMessage(1);
+}
+
+void ReportCurrentException() {
+    try {
+        throw;
+    } catch (const platform::Failure& failure) {
+        ReportUnhandledFailure(failure.Number(), failure.Description());
+    } catch (const std::bad_alloc&) {
+        ReportUnhandledFailure(ERROR_OUTOFMEMORY, platform::SystemErrorText(ERROR_OUTOFMEMORY));
+    } catch (const std::exception& other) {
+        ReportUnhandledFailure(ERROR_INTERNAL_ERROR, platform::FromAnsi(other.what()));
+    } catch (...) {
+        ReportUnhandledFailure(ERROR_INTERNAL_ERROR, platform::SystemErrorText(ERROR_INTERNAL_ERROR));
+    }
 }
 
 void ProcessMessage(MSG& msg) {
     if (msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST) {
-        if (Form* form = Form::FromWindow(GetAncestor(msg.hwnd, GA_ROOT)); form && form->IsLoaded()) {
+        if (Form* form = FormOf(GetAncestor(msg.hwnd, GA_ROOT)); form && form->IsLoaded()) {
             bool handled = false;
             try {
                 handled = form->PreTranslate(msg);
-            } catch (const platform::Failure& failure) {
-                ReportUnhandledFailure(failure.Number(), failure.Description());
+            } catch (...) {
+                ReportCurrentException();
                 handled = true;
             }
             if (handled)
@@ -632,35 +408,18 @@ int Run() {
     return g_failed ? 1 : static_cast<int>(msg.wParam);
 }
 
-int LoadedFormCount() { return g_loadedForms; }
-
-std::wstring ControlName(HWND control) {
-    auto atom = static_cast<ATOM>(reinterpret_cast<UINT_PTR>(GetPropW(control, kNameProp)));
-    wchar_t name[256];
-    if (atom == 0 || GlobalGetAtomNameW(atom, name, 256) == 0)
-        return {};
-    return name;
+int RunProgram(const std::function<void()>& start) {
+    g_failed = false;
+    try {
+        start();
+    } catch (...) {
+        ReportCurrentException();
+    }
+    return Run();
 }
 
-namespace {
-struct Search {
-    std::wstring_view name;
-    HWND found;
-};
+int LoadedFormCount() { return static_cast<int>(g_loaded.size()); }
 
-BOOL CALLBACK MatchName(HWND child, LPARAM param) {
-    auto* search = reinterpret_cast<Search*>(param);
-    if (ControlName(child) != search->name)
-        return TRUE;
-    search->found = child;
-    return FALSE;
-}
-}  // namespace
-
-HWND FindControl(HWND form, std::wstring_view name) {
-    Search search{name, nullptr};
-    EnumChildWindows(form, MatchName, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
+const std::vector<Form*>& LoadedForms() { return g_loaded; }
 
 }  // namespace ui

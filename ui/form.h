@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <string_view>
@@ -45,29 +46,42 @@ public:
     virtual void Form_KeyPress(wchar_t) {}
     // A click on a button or a menu item, by its name.
     virtual void Click(std::string_view name) = 0;
-
-    static Form* FromWindow(HWND hwnd);
-    static LRESULT CALLBACK WndProc(HWND, UINT, WPARAM, LPARAM);
-
-    // Keyboard handling for a message bound for this form; true when consumed.
-    bool PreTranslate(MSG& msg);
+    // Every name that Click acts on.
+    virtual std::vector<std::string_view> ClickNames() const = 0;
 
 private:
+    friend LRESULT CALLBACK FormProc(HWND, UINT, WPARAM, LPARAM);
+    friend Form* FormOf(HWND);
+    friend void ProcessMessage(MSG& msg);
+
+    // Life cycle (form.cpp).
     void Create();
     void CreateControls();
     void CreateMenu();
+    void ReleaseResources();
+    void ClickControl(HWND control);
+    LRESULT Message(UINT msg, WPARAM wParam, LPARAM lParam);
+
+    // Layout at the form's DPI (layout.cpp).
     void Layout();
+    void SizeToClient();
+    void CentreOnMonitor();
+    void ChangeDpi(UINT dpi, const RECT& suggested);
     RECT Place(HWND control, const ControlDef& def);
     void AutoSize(HWND control, const ControlDef& def, RECT& pixels);
     HFONT Font(const FontSpec& wanted);
-    void ReleaseResources();
+    void ReleaseFonts();
+
+    // Keyboard (keyboard.cpp).
+    bool PreTranslate(MSG& msg);
     std::vector<HWND> TabOrder() const;
     void MoveFocus(bool backwards);
     HWND ButtonWithFlag(unsigned flag) const;
     HWND AccessKeyTarget(wchar_t key) const;
-    void ClickControl(HWND control);
+    void ShowKeyboardCues();
+
+    // The engine's picture buttons (controls.cpp).
     void DrawPictureButton(const DRAWITEMSTRUCT& item);
-    LRESULT Message(UINT msg, WPARAM wParam, LPARAM lParam);
 
     const FormDef& def_;
     HWND hwnd_ = nullptr;
@@ -87,8 +101,40 @@ T& Instance() {
     return form;
 }
 
-// Runs the message loop until the last form is unloaded or a failure ends the
-// program; returns the program's exit code.
+// A form's click handler, by the name of the control or menu item it serves.
+template <class T>
+struct ClickHandler {
+    const char* name;
+    void (T::*run)();
+};
+
+// Runs the handler that `name` names, if there is one.
+template <class T, std::size_t N>
+void Dispatch(T& form, const ClickHandler<T> (&handlers)[N], std::string_view name) {
+    for (const ClickHandler<T>& handler : handlers)
+        if (name == handler.name) {
+            (form.*handler.run)();
+            return;
+        }
+}
+
+template <class T, std::size_t N>
+std::vector<std::string_view> NamesOf(const ClickHandler<T> (&handlers)[N]) {
+    std::vector<std::string_view> names;
+    for (const ClickHandler<T>& handler : handlers)
+        names.push_back(handler.name);
+    return names;
+}
+
+// The title of the program's windows and message boxes, set once at start.
+void SetProgramTitle(std::wstring title);
+const std::wstring& ProgramTitle();
+
+// Runs the program: `start` opens its first window, then the message loop
+// runs until the last form is unloaded or a failure ends the program.
+// Returns the program's exit code.
+int RunProgram(const std::function<void()>& start);
+// Runs the message loop alone; returns the program's exit code.
 int Run();
 // Handles one message as the loop does (keyboard first); used by Run and by
 // anything that pumps messages itself.
@@ -98,6 +144,9 @@ int LoadedFormCount();
 
 // Shows a failure that nothing trapped and ends the program.
 void ReportUnhandledFailure(long number, const std::wstring& description);
+// The same for the exception being handled, whatever it is; for a catch (...)
+// at an edge that no failure may cross.
+void ReportCurrentException();
 
 // The name a control bears in its form's table, from any process.
 std::wstring ControlName(HWND control);

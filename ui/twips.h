@@ -1,4 +1,5 @@
-// Twips (1/1440 inch) to pixels and back at a window's DPI.
+// Twips (1/1440 inch) to pixels and back at a window's DPI, and the DPI
+// functions of the layout.
 #pragma once
 
 #include <windows.h>

@@ -1,0 +1,22 @@
+#include "platform/shell_open.h"
+
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include "platform/failure.h"
+#include "platform/system_library.h"
+
+namespace platform {
+
+void OpenWebAddress(const char* address) {
+    using ShellExecuteFn = HINSTANCE(WINAPI*)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
+    try {
+        static const auto shellExecute = SystemFunction<ShellExecuteFn>(L"shell32.dll", "ShellExecuteA");
+        shellExecute(nullptr, "Open", address, "", nullptr, SW_SHOWNORMAL);
+    } catch (const Failure&) {
+        // No shell is the same as no browser: nothing to report.
+    }
+}
+
+}  // namespace platform
