@@ -389,16 +389,23 @@ TEST_F(Forms, EveryNameAFormActsOnIsInItsTable) {
 TEST_F(Forms, KeyboardCuesAppearWithTheFirstTab) {
     OpenMain();
     HWND window = Main().Hwnd();
-    // As if the mouse had been used last: cues hidden.
-    SendMessageW(window, WM_CHANGEUISTATE, MAKEWPARAM(UIS_SET, UISF_HIDEFOCUS | UISF_HIDEACCEL), 0);
-    Pump(20);
-    ASSERT_EQ(SendMessageW(GetFocus(), WM_QUERYUISTATE, 0, 0) & (UISF_HIDEFOCUS | UISF_HIDEACCEL),
-              UISF_HIDEFOCUS | UISF_HIDEACCEL);
+    // Opened with the mouse: no focus rectangle, no access-key underlines.
+    EXPECT_EQ(SendMessageW(window, WM_QUERYUISTATE, 0, 0), UISF_HIDEFOCUS | UISF_HIDEACCEL);
     PressKey(VK_TAB);
     Pump(50);
     EXPECT_EQ(ui::ControlName(GetFocus()), L"btnCancel");
-    EXPECT_EQ(SendMessageW(window, WM_QUERYUISTATE, 0, 0) & (UISF_HIDEFOCUS | UISF_HIDEACCEL), 0);
-    EXPECT_EQ(SendMessageW(GetFocus(), WM_QUERYUISTATE, 0, 0) & (UISF_HIDEFOCUS | UISF_HIDEACCEL), 0);
+    EXPECT_EQ(SendMessageW(window, WM_QUERYUISTATE, 0, 0), 0);
+
+
+    // An access key shows them too; the window it opens starts without them.
+    Main().Unload();
+    Pump(20);
+    OpenMain();
+    PressKey('S', false, false, true);
+    auto& desktop = ui::Instance<links::frmDesktopShortcuts>();
+    ASSERT_TRUE(PumpUntil([&] { return desktop.IsLoaded(); }));
+    EXPECT_EQ(SendMessageW(Main().Hwnd(), WM_QUERYUISTATE, 0, 0), 0);
+    EXPECT_EQ(SendMessageW(desktop.Hwnd(), WM_QUERYUISTATE, 0, 0), UISF_HIDEFOCUS | UISF_HIDEACCEL);
 }
 
 TEST_F(Forms, ANewDpiTakesTheSuggestedRectangleAndMeasuresAnew) {

@@ -9,3 +9,18 @@ export XDG_CACHE_HOME="$HOME/.cache"
 export WINEDEBUG="${WINEDEBUG:--all}"
 # No menu entries on the host, and no offers to install Mono or Gecko.
 export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
+# A host that runs 64-bit user code only cannot start Wine's 32-bit loader;
+# there Wine runs 64-bit programs alone, through its 64-bit loader.
+if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    export TW_WINE_64_ONLY=1
+    export WINELOADER=/usr/lib/wine/wine64
+    mkdir -p "$TW_BUILD/wine64-only"
+    for name in wine wine-stable; do
+        printf '#!/bin/sh\nexec /usr/lib/wine/wine64 "$@"\n' > "$TW_BUILD/wine64-only/$name"
+        chmod +x "$TW_BUILD/wine64-only/$name"
+    done
+    case ":$PATH:" in
+        *":$TW_BUILD/wine64-only:"*) ;;
+        *) export PATH="$TW_BUILD/wine64-only:$PATH" ;;
+    esac
+fi

@@ -120,7 +120,7 @@ LRESULT CALLBACK PictureBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
         FillRect(dc, &client, GetSysColorBrush(COLOR_BTNFACE));
         const int size = Scale(32, DpiOf(hwnd));
         DrawIconEx(dc, 0, 0, ProgramIcon(size), size, size, 0, nullptr, DI_NORMAL);
-        if (GetFocus() == hwnd && !(SendMessageW(hwnd, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS))
+        if (GetFocus() == hwnd && !(SendMessageW(GetAncestor(hwnd, GA_ROOT), WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS))
             DrawFocusRect(dc, &client);
         return 0;
     }
@@ -207,7 +207,7 @@ void Form::DrawPictureButton(const DRAWITEMSTRUCT& item) {
     wchar_t caption[128];
     int length = GetWindowTextW(item.hwndItem, caption, 128);
     // Access keys are underlined only once the keyboard is in use.
-    const UINT prefix = (item.itemState & ODS_NOACCEL) ? DT_HIDEPREFIX : 0;
+    const UINT prefix = ((item.itemState & ODS_NOACCEL) || (uiState_ & UISF_HIDEACCEL)) ? DT_HIDEPREFIX : 0;
     platform::SelectedObject font(dc, Font(def->font));
     RECT measure{0, 0, 0, 0};
     DrawTextW(dc, caption, length, &measure, DT_CALCRECT | DT_SINGLELINE | prefix);
@@ -228,7 +228,7 @@ void Form::DrawPictureButton(const DRAWITEMSTRUCT& item) {
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
     DrawTextW(dc, caption, length, &text, DT_CENTER | DT_VCENTER | DT_SINGLELINE | prefix);
-    if ((item.itemState & ODS_FOCUS) && !(item.itemState & ODS_NOFOCUSRECT)) {
+    if ((item.itemState & ODS_FOCUS) && !(item.itemState & ODS_NOFOCUSRECT) && !(uiState_ & UISF_HIDEFOCUS)) {
         RECT focus = box;
         InflateRect(&focus, -Scale(4, dpi_), -Scale(4, dpi_));
         DrawFocusRect(dc, &focus);

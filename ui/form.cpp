@@ -130,7 +130,7 @@ void Form::Create() {
         CentreOnMonitor();
         // As a dialog box starts: focus rectangles and access-key underlines
         // stay hidden until the keyboard is used.
-        SendMessageW(hwnd_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_INITIALIZE, 0), 0);
+        SendMessageW(hwnd_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_INITIALIZE, UISF_HIDEFOCUS | UISF_HIDEACCEL), 0);
         Form_Load();
     } catch (...) {
         Unload();
@@ -315,6 +315,25 @@ LRESULT Form::Message(UINT msg, WPARAM wParam, LPARAM lParam) {
             return 0;
         }
         break;
+    // The form keeps its own keyboard-cue state for what it draws itself,
+    // as Wine keeps none; Windows' own handling goes on for the controls.
+    case WM_CHANGEUISTATE:
+    case WM_UPDATEUISTATE: {
+        const WORD flags = HIWORD(wParam) & (UISF_HIDEFOCUS | UISF_HIDEACCEL);
+        WORD state = uiState_;
+        if (LOWORD(wParam) == UIS_SET || LOWORD(wParam) == UIS_INITIALIZE)
+            state |= flags;
+        else if (LOWORD(wParam) == UIS_CLEAR)
+            state &= ~flags;
+        if (state != uiState_) {
+            uiState_ = state;
+            InvalidateRect(hwnd_, nullptr, TRUE);
+            RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
+        }
+        break;
+    }
+    case WM_QUERYUISTATE:
+        return uiState_;
     case WM_DPICHANGED:
         ChangeDpi(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
         return 0;

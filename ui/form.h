@@ -89,6 +89,7 @@ private:
     HMENU menu_ = nullptr;
     HACCEL accelerators_ = nullptr;
     UINT dpi_ = 96;
+    WORD uiState_ = 0;  // UISF_HIDEFOCUS and UISF_HIDEACCEL while the keyboard is unused
     std::vector<HWND> controls_;  // in the order of def_.controls
     std::map<std::tuple<std::wstring, int, int>, HFONT> fonts_;
     std::map<UINT, const MenuDef*> menuCommands_;
