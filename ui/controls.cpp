@@ -1,5 +1,6 @@
 #include "ui/controls.h"
 
+#include "ui/accessibility.h"
 #include "ui/form_def.h"
 
 namespace ui {
@@ -86,6 +87,8 @@ LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_DESTROY:
         RemovePropW(hwnd, L"Font");
         break;
+    case WM_GETOBJECT:
+        return AnswerScreenReader(hwnd, *DefOf(hwnd), wParam, lParam);
     }
     return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
@@ -93,6 +96,9 @@ LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 // An image stretches its picture to the whole rectangle, as the logo is.
 LRESULT CALLBACK ImageProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
+    case WM_NCCREATE:
+        StoreDefOnCreate(hwnd, lParam);
+        break;
     case WM_PRINTCLIENT:
     case WM_PAINT: {
         PaintDc paint(hwnd, msg, wParam);
@@ -118,6 +124,8 @@ LRESULT CALLBACK ImageProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_NCDESTROY:
         DeleteObject(RemovePropW(hwnd, L"Picture"));
         break;
+    case WM_GETOBJECT:
+        return AnswerScreenReader(hwnd, *DefOf(hwnd), wParam, lParam);
     }
     return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
@@ -164,6 +172,8 @@ LRESULT CALLBACK LineProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     }
     case WM_NCHITTEST:
         return HTTRANSPARENT;
+    case WM_GETOBJECT:
+        return AnswerScreenReader(hwnd, *DefOf(hwnd), wParam, lParam);
     }
     return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
