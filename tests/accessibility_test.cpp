@@ -2,8 +2,6 @@
 // accessible object as a reader does (AccessibleObjectFromWindow) and reads
 // the role, name and state of the object itself. Interface ids come through
 // IID_PPV_ARGS, as the 64-bit oleacc library's IID_IAccessible is no id.
-// The test starts no COM of its own: the windows must answer on a thread
-// that never started it, as the program's own thread has not.
 #include <gtest/gtest.h>
 
 #include <windows.h>
