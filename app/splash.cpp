@@ -16,7 +16,8 @@ constexpr ui::FontSpec kVersionFont{L"Arial", 12, FW_BOLD};
 
 constexpr ui::ControlDef kControls[] = {
     {.name = "Frame1", .kind = Kind::Frame, .rect = {150, 60, 7080, 4050}, .tabIndex = 0},
-    {.name = "imgLogo", .kind = Kind::Image, .parent = "Frame1", .rect = {240, 315, 3015, 3225}, .resource = IDR_LOGO},
+    {.name = "imgLogo", .kind = Kind::Image, .parent = "Frame1", .rect = {240, 315, 3015, 3225},
+     .accessibleName = L"Tumblewick logo", .resource = IDR_LOGO},
     {.name = "lblProductName", .kind = Kind::Label, .parent = "Frame1", .rect = {3960, 1200, 1845, 600},
      .tabIndex = 5, .font = kTitleFont, .flags = ui::kAutoSizeKeepLeft | ui::kNoWrap},
     {.name = "lblPlatform", .kind = Kind::Label, .parent = "Frame1", .rect = {5445, 2280, 1410, 435}, .tabIndex = 4,
@@ -33,6 +34,7 @@ constexpr ui::ControlDef kControls[] = {
 constexpr ui::FormDef kForm{
     .name = "frmSplash",
     .caption = L"",
+    .accessibleName = kAppTitle,
     .border = ui::Border::FixedNoCaption,
     .showInTaskbar = false,
     .keyPreview = true,

@@ -4,6 +4,7 @@
 
 #include "platform/picture.h"
 #include "platform/scoped_handle.h"
+#include "ui/accessibility.h"
 #include "ui/engine.h"
 #include "ui/form.h"
 #include "ui/form_def.h"
@@ -73,6 +74,8 @@ LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_DESTROY:
         RemovePropW(hwnd, L"Font");
         break;
+    case WM_GETOBJECT:
+        return AnswerScreenReader(hwnd, *DefOf(hwnd), wParam, lParam);
     }
     return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
@@ -80,6 +83,9 @@ LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 // An image stretches its picture to the whole rectangle, as the logo is.
 LRESULT CALLBACK ImageProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
+    case WM_NCCREATE:
+        StoreDefOnCreate(hwnd, lParam);
+        break;
     case WM_PRINTCLIENT:
     case WM_PAINT: {
         platform::PaintDc paint(hwnd, msg, wParam);
@@ -103,6 +109,8 @@ LRESULT CALLBACK ImageProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_NCDESTROY:
         DeleteObject(RemovePropW(hwnd, L"Picture"));
         break;
+    case WM_GETOBJECT:
+        return AnswerScreenReader(hwnd, *DefOf(hwnd), wParam, lParam);
     }
     return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
@@ -154,6 +162,8 @@ LRESULT CALLBACK LineProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     }
     case WM_NCHITTEST:
         return HTTRANSPARENT;
+    case WM_GETOBJECT:
+        return AnswerScreenReader(hwnd, *DefOf(hwnd), wParam, lParam);
     }
     return DefWindowProcW(hwnd, msg, wParam, lParam);
 }

@@ -12,6 +12,7 @@
 #include "platform/mouse_pointer.h"
 #include "platform/picture.h"
 #include "platform/text.h"
+#include "ui/accessibility.h"
 #include "ui/controls.h"
 #include "ui/engine.h"
 #include "ui/twips.h"
@@ -306,6 +307,8 @@ LRESULT Form::Message(UINT msg, WPARAM wParam, LPARAM lParam) {
         if (platform::ApplyBusyPointer())
             return TRUE;
         break;
+    case WM_GETOBJECT:
+        return AnswerScreenReader(hwnd_, def_, wParam, lParam);
     case WM_ACTIVATE:
         // Give the focus back to the control that had it.
         if (LOWORD(wParam) == WA_INACTIVE) {

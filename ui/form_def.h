@@ -46,6 +46,8 @@ struct ControlDef {
     Rect rect{};
     int tabIndex = -1;             // -1: not in the tab order at all
     const wchar_t* caption = nullptr;
+    // What a screen reader calls it where no caption says it, as for a picture.
+    const wchar_t* accessibleName = nullptr;
     FontSpec font{};
     unsigned flags = 0;
     int resource = 0;              // picture: RCDATA id (BMP or JPEG), icon id
@@ -66,6 +68,9 @@ enum class Border { FixedNoCaption, FixedDialog, FixedSingle, Sizable };
 struct FormDef {
     const char* name;
     const wchar_t* caption;
+    // What a screen reader calls the window when its title bar shows no
+    // caption; nullptr: the caption.
+    const wchar_t* accessibleName = nullptr;
     Border border;
     bool minButton = false;
     bool showInTaskbar = true;

@@ -1,0 +1,138 @@
+// What a screen reader hears of the windows: it asks each window for its
+// accessible object as a reader does (AccessibleObjectFromWindow) and reads
+// the role, name and state of the object itself. Interface ids come through
+// IID_PPV_ARGS, as the 64-bit oleacc library's IID_IAccessible is no id.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <oleacc.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/about.h"
+#include "app/main_window.h"
+#include "app/splash.h"
+#include "tests/support/ui_driver.h"
+
+using namespace tw_test;
+
+namespace {
+
+struct Heard {
+    LONG role = -1;
+    std::wstring name;
+    LONG state = 0;
+    bool Hidden() const { return (state & STATE_SYSTEM_INVISIBLE) != 0; }
+};
+
+Heard Read(IAccessible* object) {
+    Heard heard;
+    VARIANT self{};
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    VARIANT role{}, state{};
+    BSTR name = nullptr;
+    EXPECT_EQ(object->get_accRole(self, &role), S_OK);
+    EXPECT_TRUE(SUCCEEDED(object->get_accName(self, &name)));
+    EXPECT_EQ(object->get_accState(self, &state), S_OK);
+    heard.role = role.vt == VT_I4 ? role.lVal : -1;
+    heard.state = state.vt == VT_I4 ? state.lVal : 0;
+    if (name != nullptr)
+        heard.name = name;
+    SysFreeString(name);
+    object->Release();
+    return heard;
+}
+
+// As a screen reader hears the window.
+Heard Aloud(HWND window) {
+    IAccessible* object = nullptr;
+    EXPECT_EQ(AccessibleObjectFromWindow(window, OBJID_CLIENT, IID_PPV_ARGS(&object)), S_OK)
+        << ui::ControlName(window).c_str();
+    return object != nullptr ? Read(object) : Heard{};
+}
+
+// What Windows itself would say of the window.
+Heard Standard(HWND window) {
+    IAccessible* object = nullptr;
+    EXPECT_EQ(CreateStdAccessibleObject(window, OBJID_CLIENT, IID_PPV_ARGS(&object)), S_OK);
+    return object != nullptr ? Read(object) : Heard{};
+}
+
+std::vector<HWND> ControlsNamed(HWND form, const std::wstring& name) {
+    std::vector<HWND> found;
+    for (HWND child = GetWindow(form, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT))
+        if (ui::ControlName(child) == name)
+            found.push_back(child);
+    return found;
+}
+
+class ScreenReader : public testing::Test {
+protected:
+    void TearDown() override {
+        ui::Instance<app::frmSplash>().Unload();
+        ui::Instance<app::Form1>().Unload();
+        ui::Instance<app::frmAbout>().Unload();
+        Pump(20);
+    }
+    static HWND Open(ui::Form& form) {
+        form.Show();
+        Pump(50);
+        return form.Hwnd();
+    }
+};
+
+TEST_F(ScreenReader, SplashIsNamedItsLogoIsAGraphicAndItsBorderIsHidden) {
+    auto& splash = ui::Instance<app::frmSplash>();
+    HWND window = Open(splash);
+    EXPECT_EQ(GetWindowTextLengthW(window), 0) << "the window text stays empty";
+    Heard heard = Aloud(window);
+    Heard standard = Standard(window);
+    EXPECT_EQ(heard.name, L"Tumblewick");
+    EXPECT_EQ(heard.role, standard.role) << "role and state come from Windows' own object";
+    EXPECT_EQ(heard.state, standard.state);
+
+    Heard logo = Aloud(splash.Control("imgLogo"));
+    EXPECT_EQ(logo.role, ROLE_SYSTEM_GRAPHIC);
+    EXPECT_EQ(logo.name, L"Tumblewick logo");
+    EXPECT_FALSE(logo.Hidden());
+    EXPECT_TRUE(Aloud(splash.Control("Frame1")).Hidden()) << "the uncaptioned frame";
+
+    // A system button is left to Windows: a push button there, the generic
+    // client role under Wine.
+    Heard ok = Aloud(splash.Control("btnOK"));
+    EXPECT_EQ(ok.role, Standard(splash.Control("btnOK")).role);
+    EXPECT_EQ(ok.name, L"OK");
+}
+
+TEST_F(ScreenReader, CaptionedFramesAreGroupsNamedByTheirCaption) {
+    auto& window = ui::Instance<app::Form1>();
+    Open(window);
+    for (auto [control, caption] : {std::pair{"frameOptions", L"Tumblewick Options"}, std::pair{"Frame1", L"Desktop"},
+                                    std::pair{"frameBrowserOptions", L"I.E. Browser"}}) {
+        Heard frame = Aloud(window.Control(control));
+        EXPECT_EQ(frame.role, ROLE_SYSTEM_GROUPING) << control;
+        EXPECT_EQ(frame.name, caption) << control;
+        EXPECT_FALSE(frame.Hidden()) << control;
+    }
+    Heard okCancel = Aloud(window.Control("frameOKCancel"));
+    EXPECT_TRUE(okCancel.Hidden());
+    EXPECT_NE(okCancel.role, ROLE_SYSTEM_GROUPING);
+
+    Heard cancel = Aloud(window.Control("btnCancel"));
+    EXPECT_EQ(cancel.role, Standard(window.Control("btnCancel")).role);
+    EXPECT_EQ(cancel.name, L"Cancel");
+}
+
+TEST_F(ScreenReader, AboutSeparatorLinesAreHidden) {
+    auto& about = ui::Instance<app::frmAbout>();
+    std::vector<HWND> lines = ControlsNamed(Open(about), L"Line1");
+    ASSERT_EQ(lines.size(), 2u) << "grey and white";
+    for (HWND line : lines)
+        EXPECT_TRUE(Aloud(line).Hidden());
+}
+
+}  // namespace
