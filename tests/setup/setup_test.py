@@ -178,6 +178,8 @@ class SetupTest(unittest.TestCase):
         os.makedirs(ROOT)
         subprocess.run([os.path.join(TOOLS, "prefix-setup")], env=ENV, check=True)
         cls.catalogue = [name for name, _, _ in Probe("state").all("wallpaper")]
+        if len(cls.catalogue) != 24:
+            raise RuntimeError("setup_probe.exe did not run in the new prefix")
 
     @classmethod
     def tearDownClass(cls):
