@@ -12,8 +12,7 @@
 //   find TITLE CONTROL,CONTROL...
 //                          waits for a visible window of that title with those
 //                          controls; prints the centre of each control on the
-//                          screen, then every window
-//   windows                prints every visible window
+//                          screen, then every visible window
 #include <windows.h>
 
 #include <objbase.h>
@@ -306,8 +305,6 @@ int wmain(int argc, wchar_t** argv) {
             ok = ReadOnlyFile(args[++i]);
         } else if (command == L"desktop" && i + 1 < args.size()) {
             ok = UseDesktop(args[++i]);
-        } else if (command == L"windows") {
-            PrintWindows();
         } else if (command == L"find" && i + 2 < args.size()) {
             std::wstring title = args[++i], list = args[++i];
             std::vector<std::wstring> names;
