@@ -1,13 +1,17 @@
 #!/usr/bin/python3
 """Draws Tumblewick's own pictures: the 24 button pictures, the program icon,
-the logo and a contact sheet of the buttons.
+the logo and a contact sheet of the buttons; or, with --wallpapers, the 24
+desktop wallpapers that the setup installs.
 
 Run from anywhere; files are written relative to the repository root:
     assets/pictures/<wallpaper stem>.bmp, assets/tumblewick.ico,
     assets/logo.jpg, docs/pictures.png
+With --wallpapers DIR: DIR/<wallpaper stem>.bmp, 1920 x 1080, 256 colours.
 """
 
+import argparse
 import math
+import random
 import struct
 from pathlib import Path
 
@@ -53,20 +57,29 @@ CHARACTERS = [
 # --- file writers -----------------------------------------------------------
 
 def bmp_bytes(image):
-    """A complete 24-bit bottom-up BMP file with no colour table."""
+    """A complete uncompressed bottom-up BMP file: 8 bits a pixel with a
+    256-colour table for a palette image, else 24 bits with no colour table."""
     width, height = image.size
-    row_bytes = (width * 3 + 3) // 4 * 4
-    pixels = image.convert("RGB").tobytes()
-    rows = []
-    for y in range(height - 1, -1, -1):
-        rgb = pixels[y * width * 3:(y + 1) * width * 3]
+    if image.mode == "P":
+        bits, pixel_bytes = 8, 1
+        rgb = image.getpalette()[:256 * 3]
+        rgb += [0] * (256 * 3 - len(rgb))
+        table = b"".join(bytes((rgb[i + 2], rgb[i + 1], rgb[i], 0)) for i in range(0, 256 * 3, 3))
+        pixels = image.tobytes()
+    else:
+        bits, pixel_bytes, table = 24, 3, b""
+        rgb = image.convert("RGB").tobytes()
         bgr = bytearray(rgb)
         bgr[0::3], bgr[2::3] = rgb[2::3], rgb[0::3]
-        rows.append(bytes(bgr) + b"\0" * (row_bytes - width * 3))
+        pixels = bytes(bgr)
+    row_bytes = (width * pixel_bytes + 3) // 4 * 4
+    padding = b"\0" * (row_bytes - width * pixel_bytes)
+    rows = [pixels[y * width * pixel_bytes:(y + 1) * width * pixel_bytes] + padding for y in range(height - 1, -1, -1)]
     image_size = row_bytes * height
-    file_header = struct.pack("<2sIHHI", b"BM", 54 + image_size, 0, 0, 54)
-    info_header = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, image_size, 0, 0, 0, 0)
-    return file_header + info_header + b"".join(rows)
+    offset = 54 + len(table)
+    file_header = struct.pack("<2sIHHI", b"BM", offset + image_size, 0, 0, offset)
+    info_header = struct.pack("<IiiHHIIiiII", 40, width, height, 1, bits, 0, image_size, 0, 0, len(table) // 4, 0)
+    return file_header + info_header + table + b"".join(rows)
 
 
 def ico_bytes(image):
@@ -258,8 +271,12 @@ def centred_text(draw, text, box, font_path, fill, stroke_ratio=0.0):
     draw.text((x, y), text, font=font, fill=fill, stroke_width=stroke, stroke_fill=INK)
 
 
+def mixed(colour, other, amount):
+    return tuple(int(c + (o - c) * amount) for c, o in zip(colour, other))
+
+
 def lighter(colour, amount=0.35):
-    return tuple(int(c + (255 - c) * amount) for c in colour)
+    return mixed(colour, WHITE, amount)
 
 
 def button_picture(width, height, background, kind, initials):
@@ -282,6 +299,42 @@ def button_picture(width, height, background, kind, initials):
     centred_text(draw, initials, letters, BOLD, WHITE, stroke_ratio=0.06)
     draw.rounded_rectangle((SCALE, SCALE, W - SCALE - 1, H - SCALE - 1), radius=8 * SCALE, outline=WHITE, width=2 * SCALE)
     return image.resize((width, height), Image.LANCZOS)
+
+
+WALLPAPER_SIZE = (1920, 1080)
+
+
+def wallpaper_picture(stem, caption, background, kind):
+    """The character's figure large on a scene of its own colours: a banded
+    sky, a glow, scattered stars and two rows of hills, with the caption on
+    the ground. Flat areas keep the 256-colour file small once compressed."""
+    scale = 2
+    W, H = WALLPAPER_SIZE[0] * scale, WALLPAPER_SIZE[1] * scale
+    image = Image.new("RGB", (W, H), background)
+    draw = ImageDraw.Draw(image)
+    horizon = H * 0.7
+    bands = 12
+    for i in range(bands):
+        top, bottom = horizon * i / bands, horizon * (i + 1) / bands
+        draw.rectangle((0, top, W, bottom + scale), fill=mixed(lighter(background, 0.7), background, i / bands))
+    cx, cy, r = W / 2, H * 0.42, H * 0.3
+    for k, amount in ((1.45, 0.15), (1.25, 0.3), (1.08, 0.45)):
+        draw.ellipse((cx - r * k, cy - r * k, cx + r * k, cy + r * k), fill=lighter(background, amount))
+    stars = random.Random(stem)
+    for _ in range(40):
+        x, y = stars.uniform(0, W), stars.uniform(0, horizon)
+        if math.hypot(x - cx, y - cy) < r * 1.6:
+            continue
+        size = stars.uniform(14, 34) * scale
+        draw.polygon(star_points(x, y, size, size * 0.45, turn=stars.uniform(0, math.pi)), fill=lighter(background, 0.85))
+    far, near = mixed(background, INK, 0.2), mixed(background, INK, 0.4)
+    for x, width, height in ((0.1, 0.45, 0.2), (0.5, 0.5, 0.26), (0.92, 0.4, 0.18)):
+        draw.ellipse((W * (x - width), horizon - H * height, W * (x + width), horizon + H * height * 2), fill=far)
+    draw.ellipse((-W * 0.2, H * 0.76, W * 1.2, H * 1.9), fill=near)
+    emblem(draw, kind, (cx - r, cy - r, cx + r, cy + r))
+    centred_text(draw, caption, (W * 0.2, H * 0.8, W * 0.8, H * 0.96), COMIC, WHITE, stroke_ratio=0.06)
+    reduced = image.resize(WALLPAPER_SIZE, Image.LANCZOS)
+    return reduced.quantize(256)
 
 
 def icon_picture():
@@ -336,7 +389,13 @@ def contact_sheet(pictures):
     return sheet
 
 
-def main():
+def write_wallpapers(folder):
+    folder.mkdir(parents=True, exist_ok=True)
+    for stem, caption, _, _, background, kind, _ in CHARACTERS:
+        (folder / f"{stem}.bmp").write_bytes(bmp_bytes(wallpaper_picture(stem, caption, background, kind)))
+
+
+def write_assets():
     pictures_dir = ROOT / "assets" / "pictures"
     pictures_dir.mkdir(parents=True, exist_ok=True)
     (ROOT / "docs").mkdir(exist_ok=True)
@@ -348,6 +407,16 @@ def main():
     (ROOT / "assets" / "tumblewick.ico").write_bytes(ico_bytes(icon_picture()))
     logo_picture().save(ROOT / "assets" / "logo.jpg", "JPEG", quality=92, progressive=False, optimize=False)
     contact_sheet(sheet).save(ROOT / "docs" / "pictures.png", optimize=True)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--wallpapers", metavar="DIR", type=Path, help="write only the 24 wallpapers, into DIR")
+    arguments = parser.parse_args()
+    if arguments.wallpapers:
+        write_wallpapers(arguments.wallpapers)
+    else:
+        write_assets()
 
 
 if __name__ == "__main__":

@@ -1,0 +1,77 @@
+# What a user downloads, made from the shipped 32-bit build by the `setup`
+# target (part of every build):
+#   Tumblewick-<version>-setup.exe  the installer (tools/setup.nsi), with the
+#                                   stripped program and the 24 wallpapers
+#   Tumblewick-<version>-win32.zip  the stripped program and a read-me, for
+#                                   use without installing
+# The 64-bit tree makes the same two of its own program, a 64-bit installer
+# (-x64-setup.exe, -win64.zip), so that a host that runs 64-bit programs only
+# can try the setup too.
+# Both land in the build tree; their parts are made in its package/ folder.
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+    set(setup_name setup)
+    set(zip_name win32)
+    set(nsis_target x86-unicode)
+else()
+    set(setup_name x64-setup)
+    set(zip_name win64)
+    set(nsis_target amd64-unicode)
+endif()
+
+find_program(TW_MAKENSIS makensis REQUIRED)
+
+set(TW_PACKAGE_DIR ${CMAKE_BINARY_DIR}/package)
+set(TW_PACKAGED_EXE ${TW_PACKAGE_DIR}/Tumblewick.exe)
+set(TW_WALLPAPER_DIR ${TW_PACKAGE_DIR}/wallpapers)
+set(TW_WALLPAPER_LIST ${TW_PACKAGE_DIR}/wallpapers.nsh)
+set(TW_SETUP_EXE ${CMAKE_BINARY_DIR}/Tumblewick-${PROJECT_VERSION}-${setup_name}.exe)
+set(TW_ZIP ${CMAKE_BINARY_DIR}/Tumblewick-${PROJECT_VERSION}-${zip_name}.zip)
+
+# The wallpaper files that the catalogue names, read from its rows so that the
+# setup places exactly those.
+set(catalogue ${CMAKE_SOURCE_DIR}/catalogue/catalogue.cpp)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${catalogue})
+file(STRINGS ${catalogue} rows REGEX "\"[a-z]+\\.bmp\"")
+string(REGEX MATCHALL "[a-z]+\\.bmp" TW_WALLPAPER_FILES "${rows}")
+list(LENGTH TW_WALLPAPER_FILES count)
+if(NOT count EQUAL 24)
+    message(FATAL_ERROR "catalogue.cpp names ${count} wallpaper files, not 24")
+endif()
+set(list "")
+foreach(file IN LISTS TW_WALLPAPER_FILES)
+    string(APPEND list "!insertmacro WALLPAPER \"${file}\"\n")
+endforeach()
+file(CONFIGURE OUTPUT ${TW_WALLPAPER_LIST} CONTENT "${list}")
+
+list(TRANSFORM TW_WALLPAPER_FILES PREPEND ${TW_WALLPAPER_DIR}/ OUTPUT_VARIABLE wallpapers)
+add_custom_command(OUTPUT ${wallpapers}
+    COMMAND ${CMAKE_SOURCE_DIR}/tools/make_pictures.py --wallpapers ${TW_WALLPAPER_DIR}
+    DEPENDS ${CMAKE_SOURCE_DIR}/tools/make_pictures.py
+    COMMENT "Drawing the 24 wallpapers")
+
+# Stripped here too, so that the package is small whatever the build keeps.
+add_custom_command(OUTPUT ${TW_PACKAGED_EXE}
+    COMMAND ${CMAKE_STRIP} -o ${TW_PACKAGED_EXE} $<TARGET_FILE:Tumblewick>
+    DEPENDS Tumblewick
+    COMMENT "Stripping Tumblewick.exe for the package")
+
+add_custom_command(OUTPUT ${TW_SETUP_EXE}
+    COMMAND ${TW_MAKENSIS} -V2 "-XTarget ${nsis_target}" -DVERSION=${PROJECT_VERSION} -DEXE=${TW_PACKAGED_EXE}
+            -DWALLPAPERS=${TW_WALLPAPER_DIR} -DWALLPAPER_LIST=${TW_WALLPAPER_LIST}
+            -DICON=${CMAKE_SOURCE_DIR}/assets/tumblewick.ico -DOUTFILE=${TW_SETUP_EXE}
+            ${CMAKE_SOURCE_DIR}/tools/setup.nsi
+    DEPENDS ${CMAKE_SOURCE_DIR}/tools/setup.nsi ${TW_PACKAGED_EXE} ${wallpapers} ${TW_WALLPAPER_LIST}
+            ${CMAKE_SOURCE_DIR}/assets/tumblewick.ico
+    COMMENT "Building ${TW_SETUP_EXE}")
+
+set(portable ${TW_PACKAGE_DIR}/portable/Tumblewick)
+configure_file(${CMAKE_SOURCE_DIR}/tools/zip-readme.txt ${portable}/README.txt @ONLY NEWLINE_STYLE CRLF)
+add_custom_command(OUTPUT ${TW_ZIP}
+    COMMAND ${CMAKE_COMMAND} -E copy ${TW_PACKAGED_EXE} ${portable}/Tumblewick.exe
+    COMMAND ${CMAKE_COMMAND} -E rm -f ${TW_ZIP}
+    COMMAND ${CMAKE_COMMAND} -E tar cf ${TW_ZIP} --format=zip Tumblewick/Tumblewick.exe Tumblewick/README.txt
+    WORKING_DIRECTORY ${TW_PACKAGE_DIR}/portable
+    DEPENDS ${TW_PACKAGED_EXE} ${portable}/README.txt
+    COMMENT "Building ${TW_ZIP}")
+
+add_custom_target(setup ALL DEPENDS ${TW_SETUP_EXE} ${TW_ZIP})
