@@ -5,20 +5,23 @@
 namespace platform {
 
 namespace {
+
 MousePointer g_pointer = MousePointer::Default;
+
+// System cursors are shared and never freed: load each once.
+HCURSOR Cursor(MousePointer pointer) {
+    static const HCURSOR wait = LoadCursorW(nullptr, IDC_WAIT);
+    static const HCURSOR arrow = LoadCursorW(nullptr, IDC_ARROW);
+    return pointer == MousePointer::Busy ? wait : arrow;
 }
+
+}  // namespace
 
 void SetMousePointer(MousePointer pointer) {
     g_pointer = pointer;
-    if (pointer == MousePointer::Busy) {
-        SetCursor(LoadCursorW(nullptr, IDC_WAIT));
-    } else {
-        // Let the window under the mouse choose its own pointer again.
-        POINT at;
-        GetCursorPos(&at);
-        SetCursorPos(at.x, at.y);
-        SetCursor(LoadCursorW(nullptr, IDC_ARROW));
-    }
+    // Every window of the program shows the arrow of its own, so the arrow
+    // is what the window under the mouse would choose again.
+    SetCursor(Cursor(pointer));
 }
 
 MousePointer CurrentMousePointer() { return g_pointer; }
@@ -26,7 +29,7 @@ MousePointer CurrentMousePointer() { return g_pointer; }
 bool ApplyBusyPointer() {
     if (g_pointer != MousePointer::Busy)
         return false;
-    SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    SetCursor(Cursor(MousePointer::Busy));
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <future>
 #include <new>
 #include <stdexcept>
 
@@ -129,6 +130,9 @@ void Form::Create() {
         Layout();
         SizeToClient();
         CentreOnMonitor();
+        for (auto& [control, picture] : pictures_)
+            SetPropW(control, L"Picture", picture.get());
+        pictures_.clear();
         // As a dialog box starts: focus rectangles and access-key underlines
         // stay hidden until the keyboard is used.
         SendMessageW(hwnd_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_INITIALIZE, UISF_HIDEFOCUS | UISF_HIDEACCEL), 0);
@@ -169,8 +173,6 @@ void Form::CreateMenu() {
 
 void Form::CreateControls() {
     HINSTANCE instance = GetModuleHandleW(nullptr);
-    toolTip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, 0, 0, 0, 0,
-                               hwnd_, nullptr, instance, nullptr);
     int id = kFirstControlId;
     for (const ControlDef& def : def_.controls) {
         HWND parent = def.parent ? Control(def.parent) : hwnd_;
@@ -216,11 +218,20 @@ void Form::CreateControls() {
         controls_.push_back(control);
         SetName(control, def.name);
         if (def.kind == Kind::Image)
-            SetPropW(control, L"Picture", platform::DecodePicture(platform::ResourceBytes(def.resource)));
+            // Decoded on another thread while the rest of the form is made.
+            pictures_.emplace_back(control, std::async(std::launch::async, [bytes = platform::ResourceBytes(def.resource)] {
+                                       return platform::DecodePicture(bytes);
+                                   }));
         if (def.toolTip != nullptr) {
+            // Only a form with tool tips has the window that shows them.
+            if (toolTip_ == nullptr)
+                toolTip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, 0, 0, 0,
+                                           0, hwnd_, nullptr, instance, nullptr);
+            // The loop relays the mouse to it (ProcessMessage) rather than
+            // each button being subclassed for it.
             TOOLINFOW tool{};
             tool.cbSize = sizeof(tool);
-            tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+            tool.uFlags = TTF_IDISHWND;
             tool.hwnd = parent;
             tool.uId = reinterpret_cast<UINT_PTR>(control);
             tool.lpszText = const_cast<wchar_t*>(def.toolTip);
@@ -406,6 +417,10 @@ void ReportCurrentException() {
 }
 
 void ProcessMessage(MSG& msg) {
+    if (msg.message >= WM_MOUSEFIRST && msg.message <= WM_MOUSELAST) {
+        if (Form* form = FormOf(GetAncestor(msg.hwnd, GA_ROOT)); form && form->toolTip_ != nullptr)
+            SendMessageW(form->toolTip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&msg));
+    }
     if (msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST) {
         if (Form* form = FormOf(GetAncestor(msg.hwnd, GA_ROOT)); form && form->IsLoaded()) {
             bool handled = false;
