@@ -1,0 +1,40 @@
+// The benchmark's figures: samples of one measure, and the markdown rows of
+// the one table that tools/bench prints, each figure of the program beside
+// its baseline from the same run.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace tw_bench {
+
+// The values of one measure, one per run.
+class Samples {
+public:
+    void Add(double value) { values_.push_back(value); }
+    std::size_t Count() const { return values_.size(); }
+    double Median() const;
+    // Nearest rank: with fewer than 100 runs, the largest.
+    double P99() const;
+
+private:
+    std::vector<double> values_;
+};
+
+// Milliseconds since an arbitrary start, from the performance counter.
+double NowMs();
+
+// A row of times in milliseconds: the program's median and p99 against the
+// baseline's, and their ratios. A limit of 0 sets no target for that ratio.
+void PrintTimeRow(const std::string& figure, const Samples& program, const Samples& baseline, double medianLimit,
+                  double p99Limit);
+
+// A row of sizes in bytes, shown in MiB, with the medians' difference
+// against an allowance in MiB (0: none).
+void PrintMemoryRow(const std::string& figure, const Samples& program, const Samples& baseline, double allowanceMiB);
+
+// Ends the driver with a message on the error stream and exit code 2.
+[[noreturn]] void Fail(const std::string& what);
+
+}  // namespace tw_bench
