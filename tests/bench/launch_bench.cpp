@@ -6,6 +6,7 @@
 // Runs of the program and of the two least window programs alternate.
 //
 // Usage: bench_launch ROUNDS PROGRAM LEAST_WINDOW LEAST_WINDOW_WITH_IMPORTS
+//        bench_launch --compare ROUNDS PROGRAM...   (start-up and memory only)
 #include <windows.h>
 
 #include <psapi.h>
@@ -201,11 +202,56 @@ void OpenEveryWindow(const Child& child) {
 // Lets the previous run's process and windows go before the next starts.
 void Settle() { Sleep(100); }
 
+struct Run {
+    double startUp;      // ms to the first window shown and painted
+    double firstPeak;    // peak working set then, bytes
+    double finalPeak;    // and at the end of the run
+};
+
+// One run of a program; `then` goes on with it before it is ended.
+Run RunOnce(const std::wstring& exe, const std::function<void(const Child&)>& then = nullptr) {
+    Settle();
+    double launched = tw_bench::NowMs();
+    Child child(exe);
+    Run run{};
+    run.startUp = StartUp(child, launched);
+    run.firstPeak = static_cast<double>(child.PeakWorkingSet());
+    if (then)
+        then(child);
+    run.finalPeak = static_cast<double>(child.PeakWorkingSet());
+    return run;
+}
+
+// The start-up and memory of each program, for trying out what a change to
+// the program or a baseline costs. On a busy machine the minimum tells more
+// than the median.
+void CompareStartUps(int rounds, const std::vector<std::wstring>& exes) {
+    std::vector<Samples> startUps(exes.size()), peaks(exes.size());
+    for (int round = -1; round < rounds; ++round) {
+        for (std::size_t i = 0; i < exes.size(); ++i) {
+            Run run = RunOnce(exes[i]);
+            if (round >= 0) {
+                startUps[i].Add(run.startUp);
+                peaks[i].Add(run.firstPeak);
+            }
+        }
+    }
+    std::printf("| program | start-up min / p50 / p99 | peak working set p50 |\n|---|---|---|\n");
+    for (std::size_t i = 0; i < exes.size(); ++i)
+        std::printf("| %s | %.1f / %.1f / %.1f ms | %.2f MiB |\n", Narrow(exes[i]).c_str(), startUps[i].Min(),
+                    startUps[i].Median(), startUps[i].P99(), peaks[i].Median() / (1024.0 * 1024.0));
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    if (argc >= 4 && std::wstring(argv[1]) == L"--compare") {
+        CompareStartUps(_wtoi(argv[2]), std::vector<std::wstring>(argv + 3, argv + argc));
+        return 0;
+    }
     if (argc != 5)
-        Fail("usage: bench_launch ROUNDS PROGRAM LEAST_WINDOW LEAST_WINDOW_WITH_IMPORTS");
+        Fail("usage: bench_launch ROUNDS PROGRAM LEAST_WINDOW LEAST_WINDOW_WITH_IMPORTS\n"
+             "       bench_launch --compare ROUNDS PROGRAM...");
     const int rounds = _wtoi(argv[1]);
     const std::wstring program = argv[2], least = argv[3], leastWithImports = argv[4];
 
@@ -213,40 +259,18 @@ int wmain(int argc, wchar_t** argv) {
     Samples programSplashPeak, programAllPeak, leastPeak;
     // One round more than counted: the first warms the file cache and Wine.
     for (int round = -1; round < rounds; ++round) {
-        const bool counted = round >= 0;
-        {
-            Settle();
-            double launched = tw_bench::NowMs();
-            Child child(program);
-            double startUp = StartUp(child, launched);
-            SIZE_T splashPeak = child.PeakWorkingSet();
-            OpenEveryWindow(child);
-            if (counted) {
-                programStart.Add(startUp);
-                programSplashPeak.Add(static_cast<double>(splashPeak));
-                programAllPeak.Add(static_cast<double>(child.PeakWorkingSet()));
-            }
-        }
-        {
-            Settle();
-            double launched = tw_bench::NowMs();
-            Child child(least);
-            double startUp = StartUp(child, launched);
-            if (counted) {
-                leastStart.Add(startUp);
-                leastPeak.Add(static_cast<double>(child.PeakWorkingSet()));
-            }
-        }
-        {
-            Settle();
-            double launched = tw_bench::NowMs();
-            Child child(leastWithImports);
-            double startUp = StartUp(child, launched);
-            if (counted)
-                importsStart.Add(startUp);
-        }
+        Run programRun = RunOnce(program, OpenEveryWindow);
+        Run leastRun = RunOnce(least);
+        Run importsRun = RunOnce(leastWithImports);
+        if (round < 0)
+            continue;
+        programStart.Add(programRun.startUp);
+        programSplashPeak.Add(programRun.firstPeak);
+        programAllPeak.Add(programRun.finalPeak);
+        leastStart.Add(leastRun.startUp);
+        leastPeak.Add(leastRun.firstPeak);
+        importsStart.Add(importsRun.startUp);
     }
-
     tw_bench::PrintTimeRow("start-up: launch → splash shown and painted; baseline: the least window program",
                            programStart, leastStart, 1.25, 0);
     tw_bench::PrintTimeRow("start-up, as above; baseline: the least window program with the program's manifest "

@@ -26,6 +26,8 @@ const char* Verdict(bool hasTarget, bool met) { return !hasTarget ? "—" : met 
 
 }  // namespace
 
+double Samples::Min() const { return values_.empty() ? 0 : Sorted(values_).front(); }
+
 double Samples::Median() const {
     if (values_.empty())
         return 0;

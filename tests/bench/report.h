@@ -14,6 +14,7 @@ class Samples {
 public:
     void Add(double value) { values_.push_back(value); }
     std::size_t Count() const { return values_.size(); }
+    double Min() const;
     double Median() const;
     // Nearest rank: with fewer than 100 runs, the largest.
     double P99() const;
