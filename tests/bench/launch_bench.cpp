@@ -50,7 +50,6 @@ public:
     Child& operator=(const Child&) = delete;
 
     DWORD Id() const { return process_.dwProcessId; }
-    HANDLE Handle() const { return process_.hProcess; }
 
     SIZE_T PeakWorkingSet() const {
         PROCESS_MEMORY_COUNTERS counters{};

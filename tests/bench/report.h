@@ -13,7 +13,6 @@ namespace tw_bench {
 class Samples {
 public:
     void Add(double value) { values_.push_back(value); }
-    std::size_t Count() const { return values_.size(); }
     double Min() const;
     double Median() const;
     // Nearest rank: with fewer than 100 runs, the largest.
