@@ -22,7 +22,7 @@
 #include "settings/desktop_background.h"
 #include "settings/home_page.h"
 #include "tests/bench/baselines.h"
-#include "tests/bench/report.h"
+#include "tests/bench/support.h"
 #include "tests/support/ui_driver.h"
 
 namespace {
@@ -31,22 +31,11 @@ using tw_bench::Fail;
 using tw_bench::NowMs;
 using tw_bench::Samples;
 
-BOOL CALLBACK FindUnpainted(HWND hwnd, LPARAM param) {
-    if (GetUpdateRect(hwnd, nullptr, FALSE)) {
-        *reinterpret_cast<bool*>(param) = true;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 // Paints whatever is pending in the window and every window inside it.
 void PaintNow(HWND window) { RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN); }
 
 void ExpectPainted(HWND window, const std::string& what) {
-    bool pending = GetUpdateRect(window, nullptr, FALSE) != FALSE;
-    if (!pending)
-        EnumChildWindows(window, FindUnpainted, reinterpret_cast<LPARAM>(&pending));
-    if (pending)
+    if (!tw_bench::Painted(window))
         Fail(what + " was not fully painted");
 }
 

@@ -17,7 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/bench/report.h"
+#include "tests/bench/support.h"
+#include "tests/support/ui_driver.h"
 #include "ui/form.h"
 
 namespace {
@@ -63,16 +64,6 @@ private:
     PROCESS_INFORMATION process_{};
 };
 
-std::wstring Text(HWND hwnd) {
-    wchar_t text[256];
-    return std::wstring(text, static_cast<std::size_t>(GetWindowTextW(hwnd, text, 256)));
-}
-
-std::wstring ClassOf(HWND hwnd) {
-    wchar_t name[128];
-    return std::wstring(name, static_cast<std::size_t>(GetClassNameW(hwnd, name, 128)));
-}
-
 struct WindowSearch {
     DWORD process;
     std::vector<HWND> found;
@@ -82,7 +73,7 @@ BOOL CALLBACK AddVisibleOf(HWND hwnd, LPARAM param) {
     auto* search = reinterpret_cast<WindowSearch*>(param);
     DWORD process = 0;
     GetWindowThreadProcessId(hwnd, &process);
-    if (process == search->process && IsWindowVisible(hwnd) && ClassOf(hwnd) != L"tooltips_class32")
+    if (process == search->process && IsWindowVisible(hwnd) && tw_test::ClassOf(hwnd) != L"tooltips_class32")
         search->found.push_back(hwnd);
     return TRUE;
 }
@@ -93,30 +84,14 @@ std::vector<HWND> VisibleWindowsOf(const Child& child) {
     WindowSearch search{child.Id(), {}};
     EnumWindows(AddVisibleOf, reinterpret_cast<LPARAM>(&search));
     for (HWND hwnd : search.found)
-        if (ClassOf(hwnd) == L"#32770")
-            Fail("the program showed a message box: " + Narrow(Text(hwnd)));
+        if (tw_test::ClassOf(hwnd) == L"#32770")
+            Fail("the program showed a message box: " + Narrow(tw_test::Text(hwnd)));
     return search.found;
-}
-
-BOOL CALLBACK FindUnpainted(HWND hwnd, LPARAM param) {
-    if (GetUpdateRect(hwnd, nullptr, FALSE)) {
-        *reinterpret_cast<bool*>(param) = true;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-// No paint pending in the window or any window inside it.
-bool Painted(HWND top) {
-    bool pending = GetUpdateRect(top, nullptr, FALSE) != FALSE;
-    if (!pending)
-        EnumChildWindows(top, FindUnpainted, reinterpret_cast<LPARAM>(&pending));
-    return !pending;
 }
 
 bool AllPainted(const std::vector<HWND>& windows) {
     for (HWND hwnd : windows)
-        if (!Painted(hwnd))
+        if (!tw_bench::Painted(hwnd))
             return false;
     return true;
 }
@@ -147,7 +122,7 @@ HWND ShownWindow(const Child& child, const std::wstring& caption) {
         std::vector<HWND> windows = VisibleWindowsOf(child);
         found = nullptr;
         for (HWND hwnd : windows)
-            if (Text(hwnd) == caption)
+            if (tw_test::Text(hwnd) == caption)
                 found = hwnd;
         return found != nullptr && AllPainted(windows);
     }, "the window \"" + Narrow(caption) + "\"");

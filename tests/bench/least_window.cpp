@@ -62,8 +62,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
     const DWORD style = WS_POPUP | WS_DLGFRAME;
     RECT frame{0, 0, 492, 283};
     AdjustWindowRect(&frame, style, FALSE);
-    HWND hwnd = CreateWindowExW(0, wc.lpszClassName, L"", style, CW_USEDEFAULT, CW_USEDEFAULT,
-                                frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance, nullptr);
+    HWND hwnd = CreateWindowExW(0, wc.lpszClassName, L"", style, CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left,
+                                frame.bottom - frame.top, nullptr, nullptr, instance, nullptr);
     ShowWindow(hwnd, show);
 
     MSG msg;

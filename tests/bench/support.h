@@ -1,7 +1,9 @@
-// The benchmark's figures: samples of one measure, and the markdown rows of
-// the one table that tools/bench prints, each figure of the program beside
-// its baseline from the same run.
+// What the benchmark's drivers share: samples of one measure, the markdown
+// rows of the one table that tools/bench prints (each figure of the program
+// beside its baseline from the same run), and the test for a painted window.
 #pragma once
+
+#include <windows.h>
 
 #include <cstddef>
 #include <string>
@@ -33,6 +35,10 @@ void PrintTimeRow(const std::string& figure, const Samples& program, const Sampl
 // A row of sizes in bytes, shown in MiB, with the medians' difference
 // against an allowance in MiB (0: none).
 void PrintMemoryRow(const std::string& figure, const Samples& program, const Samples& baseline, double allowanceMiB);
+
+// True when no paint is pending in the window or in any window inside it,
+// whichever process it belongs to.
+bool Painted(HWND window);
 
 // Ends the driver with a message on the error stream and exit code 2.
 [[noreturn]] void Fail(const std::string& what);

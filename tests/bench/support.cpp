@@ -1,6 +1,4 @@
-#include "tests/bench/report.h"
-
-#include <windows.h>
+#include "tests/bench/support.h"
 
 #include <algorithm>
 #include <cmath>
@@ -23,6 +21,14 @@ std::string Format(const char* format, double a, double b) {
 }
 
 const char* Verdict(bool hasTarget, bool met) { return !hasTarget ? "—" : met ? "PASS" : "FAIL"; }
+
+BOOL CALLBACK FindUnpainted(HWND hwnd, LPARAM param) {
+    if (GetUpdateRect(hwnd, nullptr, FALSE)) {
+        *reinterpret_cast<bool*>(param) = true;
+        return FALSE;
+    }
+    return TRUE;
+}
 
 }  // namespace
 
@@ -83,6 +89,13 @@ void PrintMemoryRow(const std::string& figure, const Samples& program, const Sam
                 allowanceMiB > 0 ? Format("≤ +%.0f MiB", allowanceMiB, 0).c_str() : "—",
                 Verdict(allowanceMiB > 0, difference <= allowanceMiB));
     std::fflush(stdout);
+}
+
+bool Painted(HWND window) {
+    bool pending = GetUpdateRect(window, nullptr, FALSE) != FALSE;
+    if (!pending)
+        EnumChildWindows(window, FindUnpainted, reinterpret_cast<LPARAM>(&pending));
+    return !pending;
 }
 
 void Fail(const std::string& what) {
