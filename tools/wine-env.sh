@@ -8,7 +8,8 @@ export XDG_DATA_HOME="$HOME/.local/share"
 export XDG_CACHE_HOME="$HOME/.cache"
 export WINEDEBUG="${WINEDEBUG:--all}"
 # No menu entries on the host, and no offers to install Mono or Gecko.
-export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
+# Overrides the caller gives come after, and so win.
+export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}"
 # A host that runs 64-bit user code only cannot start Wine's 32-bit loader;
 # there Wine runs 64-bit programs alone, through its 64-bit loader.
 if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then

@@ -109,8 +109,8 @@ def registry_value(key, name):
 
 
 class Program:
-    def __init__(self, cwd=None):
-        self.process = subprocess.Popen([WINE_RUN, EXE], cwd=cwd or BUILD, stdin=subprocess.DEVNULL,
+    def __init__(self, cwd=None, env=None):
+        self.process = subprocess.Popen([WINE_RUN, EXE], cwd=cwd or BUILD, env=env, stdin=subprocess.DEVNULL,
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                                         start_new_session=True)
 
@@ -144,8 +144,8 @@ class EndToEnd(unittest.TestCase):
             program.kill()
         wait_for(lambda: not visible_windows(), 5)
 
-    def start(self, cwd=None):
-        program = Program(cwd)
+    def start(self, cwd=None, env=None):
+        program = Program(cwd, env)
         self.programs.append(program)
         return program
 
@@ -168,6 +168,18 @@ class EndToEnd(unittest.TestCase):
         key("q", over=splash)
         self.assertEqual(program.wait(), 0)
         self.assertEqual(visible_windows(), [])
+
+    def test_a_splash_that_cannot_load_says_why_before_the_end(self):
+        # Without Windows' imaging component the logo cannot be decoded.
+        env = dict(os.environ, WINEDLLOVERRIDES="windowscodecs=d")
+        program = self.start(env=env)
+        box = window_named("Tumblewick")
+        self.assertIsNotNone(box, "the failure is shown")
+        screenshot(box, "failure")
+        time.sleep(1)
+        self.assertIsNone(program.process.poll(), "the program waits for the box")
+        key("Return", over=box)
+        self.assertEqual(program.wait(), 1)
 
     def test_ok_then_a_shortcut_by_keyboard_and_mouse(self):
         target = os.path.join(desktop(), "Barney.url")
