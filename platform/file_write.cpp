@@ -15,8 +15,8 @@ std::function<std::uint64_t()> g_nameHook;
 // Names are drawn again when one is taken already; a clash of 64 random
 // bits is next to impossible, so running out means someone plants them.
 constexpr int kNameAttempts = 16;
-// Another writer of the same target may put its file there, or move the
-// old one aside (Wine's ReplaceFileW does), between a look and a move.
+// Another program writing the same target may put its file there, or take
+// the old one away, between a look and a move.
 constexpr int kPlaceAttempts = 8;
 
 // Attributes of a replaced file that its replacement takes over.
@@ -50,6 +50,31 @@ void DeleteAndClose(HANDLE handle) {
     SetFileInformationByHandle(handle, FileDispositionInfo, &dispose, sizeof(dispose));
     CloseHandle(handle);
 }
+
+// Copies of the program put files in place one at a time. Wine's ReplaceFileW
+// moves the old file aside under a name of its own before moving the new one
+// in; when another copy took the old file away meanwhile, it fails and leaves
+// that name behind.
+class PlacingTurn {
+public:
+    PlacingTurn() : mutex_(CreateMutexW(nullptr, FALSE, L"Local\\Tumblewick file placing")) {
+        // An abandoned turn (a copy ended while placing) is ours just as well;
+        // one that never comes is not waited for long.
+        if (mutex_ != nullptr)
+            WaitForSingleObject(mutex_, 10000);
+    }
+    ~PlacingTurn() {
+        if (mutex_ != nullptr) {
+            ReleaseMutex(mutex_);
+            CloseHandle(mutex_);
+        }
+    }
+    PlacingTurn(const PlacingTurn&) = delete;
+    PlacingTurn& operator=(const PlacingTurn&) = delete;
+
+private:
+    HANDLE mutex_;
+};
 
 bool TargetChangedMeanwhile(DWORD error) {
     switch (error) {
@@ -137,6 +162,7 @@ void FileWrite::CarryTargetAttributes() {
 }
 
 void FileWrite::PutInPlace() {
+    PlacingTurn turn;
     DWORD error = ERROR_SUCCESS;
     for (int attempt = 0; attempt < kPlaceAttempts; ++attempt) {
         if (attempt > 0)
