@@ -329,7 +329,10 @@ TEST_F(ShortcutFaults, TwoCopiesWritingTheSameShortcutAtOnce) {
     ASSERT_EQ(WaitForSingleObject(ready, 60000), WAIT_OBJECT_0);
     CloseHandle(ready);
 
-    // Whenever the file is there it is one whole shortcut, the one or the other.
+    // Whenever the file is there it is one whole shortcut, the one or the
+    // other. (The reads let the file be replaced meanwhile: Wine's
+    // ReplaceFileW, unlike Windows', leaves a file of its own behind when a
+    // reader holds the old one without that.)
     const std::string first = Shortcut("http://first.example/"), second = Shortcut("http://second.example/");
     int seen = 0;
     for (int i = 0; i < kCopyWrites; ++i) {
