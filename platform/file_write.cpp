@@ -23,7 +23,9 @@ constexpr int kPlaceAttempts = 8;
 constexpr DWORD kKeptAttributes =
     FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
-[[noreturn]] void Throw(DWORD error) { throw Failure(static_cast<long>(error), SystemErrorText(static_cast<long>(error))); }
+[[noreturn]] void Throw(DWORD error) {
+    throw Failure(static_cast<long>(error), SystemErrorText(static_cast<long>(error)));
+}
 
 std::wstring RandomPart() {
     std::uint64_t number = 0;
@@ -108,8 +110,8 @@ void FileWrite::Create() {
         std::wstring name = target_ + L"." + RandomPart() + L".tmp";
         // CREATE_NEW never opens what is there already: a file, a folder,
         // or a link to either planted under the name.
-        HANDLE handle = CreateFileW(name.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE handle = CreateFileW(name.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES | DELETE, 0, nullptr,
+                                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle == INVALID_HANDLE_VALUE) {
             error = GetLastError();
             if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS)
