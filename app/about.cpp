@@ -78,8 +78,9 @@ void frmAbout::StartSysInfo() {
     bool started = false;
     try {
         std::string path;
-        // A path from the first location is started as read, without a look;
-        // only the second location's folder is searched for the tool.
+        // A path from the first location is started as read, provided it is
+        // a full path to a file; only the second location's folder is
+        // searched for the tool.
         bool found = GetKeyValue(HKEY_LOCAL_MACHINE, kToolKey, kToolValue, path);
         if (!found && GetKeyValue(HKEY_LOCAL_MACHINE, kToolFolderKey, kToolFolderValue, path) &&
             HasNormalFile(path, kToolFile)) {

@@ -1,5 +1,6 @@
 #include "app/system_info.h"
 
+#include "platform/process_start.h"
 #include "platform/registry.h"
 #include "platform/text.h"
 
@@ -41,30 +42,9 @@ bool GetKeyValue(HKEY keyRoot, const std::string& keyName, const std::string& su
 }
 
 bool HasNormalFile(const std::string& folder, const std::string& fileName) {
-    WIN32_FIND_DATAW found{};
-    HANDLE search = FindFirstFileW(platform::FromAnsi(folder + "\\" + fileName).c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return false;
-    FindClose(search);
-    return (found.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DIRECTORY)) == 0;
+    return platform::HasNormalFile(platform::FromAnsi(folder), platform::FromAnsi(fileName));
 }
 
-bool StartProgram(const std::string& path) {
-    // The file is named apart from the command line, so blanks in the path
-    // cannot make a shorter prefix of it ("C:\Program.exe") start instead.
-    std::wstring application = platform::FromAnsi(path);
-    std::wstring commandLine = L"\"" + application + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_SHOWNORMAL;
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(application.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process))
-        return false;
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return true;
-}
+bool StartProgram(const std::string& path) { return platform::StartProgram(platform::FromAnsi(path)); }
 
 }  // namespace app

@@ -21,7 +21,10 @@ bool GetKeyValue(HKEY keyRoot, const std::string& keyName, const std::string& su
 bool HasNormalFile(const std::string& folder, const std::string& fileName);
 
 // Starts exactly the program file `path` names, without arguments, its
-// window shown normally; does not wait for it. False when it cannot start.
+// window shown normally; does not wait for it. False when it cannot start,
+// and when the path is not fully qualified ("C:\..." or "\\server\share\...")
+// or names no existing file: a relative path is never completed with the
+// current folder.
 bool StartProgram(const std::string& path);
 
 }  // namespace app

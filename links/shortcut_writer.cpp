@@ -2,7 +2,10 @@
 
 #include <windows.h>
 
+#include <optional>
+
 #include "platform/failure.h"
+#include "platform/file_write.h"
 #include "platform/mouse_pointer.h"
 #include "platform/text.h"
 #include "ui/form.h"
@@ -23,74 +26,29 @@ std::string_view TrimSpaces(std::string_view text) {
 // taken and the first free one is the next.
 std::int32_t g_openFiles = 0;
 
-// The shortcut being written: a temporary file beside the target that only
-// takes the target's place once it is complete. Until then, and on any
-// failure, the target stays as it was and the temporary file goes away.
+// The shortcut being written under its file number: a durable write that
+// only takes the target's place once it is complete. Until then, and on any
+// failure, the target stays as it was.
 class ShortcutFile {
 public:
     ShortcutFile() : number_(++g_openFiles) {}
-    ~ShortcutFile() {
-        Close();
-        if (!temporary_.empty())
-            DeleteFileW(temporary_.c_str());
-        --g_openFiles;
-    }
+    ~ShortcutFile() { --g_openFiles; }
     ShortcutFile(const ShortcutFile&) = delete;
     ShortcutFile& operator=(const ShortcutFile&) = delete;
 
     std::int32_t Number() const { return number_; }
 
-    void Open(const std::wstring& target) {
-        target_ = target;
-        // Windows refuses to replace a read-only file; Wine would replace it.
-        DWORD attributes = GetFileAttributesW(target_.c_str());
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0)
-            throw platform::Failure(ERROR_ACCESS_DENIED, platform::SystemErrorText(ERROR_ACCESS_DENIED));
-        temporary_ = target_ + L"." + std::to_wstring(GetCurrentProcessId()) + L".tmp";
-        handle_ = CreateFileW(temporary_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (handle_ == INVALID_HANDLE_VALUE) {
-            temporary_.clear();  // not ours: it could not be made
-            platform::ThrowLastError(L"");
-        }
-    }
+    void Open(const std::wstring& target) { file_.emplace(target); }
 
     void WriteLine(std::string_view text) {
-        Write(text);
-        Write("\r\n");
+        file_->Write(text);
+        file_->Write("\r\n");
     }
 
-    // Flushes and closes the file, then puts it in the target's place.
-    void Commit() {
-        if (!FlushFileBuffers(handle_))
-            platform::ThrowLastError(L"");
-        HANDLE handle = handle_;
-        handle_ = INVALID_HANDLE_VALUE;
-        if (!CloseHandle(handle))
-            platform::ThrowLastError(L"");
-        if (!MoveFileExW(temporary_.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-            platform::ThrowLastError(L"");
-        temporary_.clear();
-    }
+    void Commit() { file_->Commit(); }
 
 private:
-    void Write(std::string_view bytes) {
-        DWORD written = 0;
-        if (!WriteFile(handle_, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
-            platform::ThrowLastError(L"");
-        if (written != bytes.size())
-            throw platform::Failure(ERROR_DISK_FULL, platform::SystemErrorText(ERROR_DISK_FULL));
-    }
-
-    void Close() {
-        if (handle_ != INVALID_HANDLE_VALUE)
-            CloseHandle(handle_);
-        handle_ = INVALID_HANDLE_VALUE;
-    }
-
-    std::wstring target_;
-    std::wstring temporary_;
-    HANDLE handle_ = INVALID_HANDLE_VALUE;
+    std::optional<platform::FileWrite> file_;
     std::int32_t number_;
 };
 

@@ -68,7 +68,8 @@ struct GuiObjects {
 };
 GuiObjects CountGuiObjects();
 
-// A file's bytes, or "<missing>".
+// A file's bytes, or "<missing>". Read as a viewer that lets others write,
+// replace or delete the file meanwhile.
 std::string ReadFileBytes(const std::wstring& path);
 
 // Points one of the user's shell folders ("Desktop", "Start Menu",

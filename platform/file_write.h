@@ -1,0 +1,61 @@
+// A file written whole or not at all. The bytes go to a new temporary file
+// beside the target, under a name no one can predict; only when they are all
+// on disk does that file take the target's place. Until then, and on any
+// failure, the target stays as it was and the temporary file goes away.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+class FileWrite {
+public:
+    // Creates the temporary file for `target`. Throws Failure: with
+    // ERROR_ACCESS_DENIED when the target is a folder or read-only (Windows
+    // refuses to replace a read-only file), or with the system's error.
+    explicit FileWrite(std::wstring target);
+    // Removes the temporary file unless Commit put it in place.
+    ~FileWrite();
+    FileWrite(const FileWrite&) = delete;
+    FileWrite& operator=(const FileWrite&) = delete;
+
+    // Throws Failure, ERROR_DISK_FULL when not every byte was taken.
+    void Write(std::string_view bytes);
+
+    // Flushes and closes the temporary file and puts it in the target's
+    // place: an existing target is replaced keeping its attributes, a
+    // missing one is made by a move. Throws Failure.
+    void Commit();
+
+private:
+    struct FileId {
+        DWORD volume = 0;
+        DWORD indexHigh = 0;
+        DWORD indexLow = 0;
+        bool operator==(const FileId&) const = default;
+    };
+    void Create();
+    void CarryTargetAttributes();
+    void PutInPlace();
+    bool Holds(HANDLE handle) const;
+    bool TemporaryIsOurs() const;
+    void RemoveTemporary();
+
+    std::wstring target_;
+    std::wstring temporary_;
+    HANDLE handle_ = INVALID_HANDLE_VALUE;
+    FileId id_;
+    bool placed_ = false;
+};
+
+// For tests only: while set, temporary names take their random part from
+// this instead of the system's random source, so a test can make them clash
+// with files planted beforehand.
+void SetTemporaryNameHookForTesting(std::function<std::uint64_t()> hook);
+
+}  // namespace platform
