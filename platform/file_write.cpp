@@ -59,22 +59,25 @@ void DeleteAndClose(HANDLE handle) {
 // that name behind.
 class PlacingTurn {
 public:
-    PlacingTurn() : mutex_(CreateMutexW(nullptr, FALSE, L"Local\\Tumblewick file placing")) {
+    // Made once and kept for the life of the program.
+    PlacingTurn() : mutex_(Mutex()) {
         // An abandoned turn (a copy ended while placing) is ours just as well;
         // one that never comes is not waited for long.
         if (mutex_ != nullptr)
             WaitForSingleObject(mutex_, 10000);
     }
     ~PlacingTurn() {
-        if (mutex_ != nullptr) {
+        if (mutex_ != nullptr)
             ReleaseMutex(mutex_);
-            CloseHandle(mutex_);
-        }
     }
     PlacingTurn(const PlacingTurn&) = delete;
     PlacingTurn& operator=(const PlacingTurn&) = delete;
 
 private:
+    static HANDLE Mutex() {
+        static const HANDLE mutex = CreateMutexW(nullptr, FALSE, L"Local\\Tumblewick file placing");
+        return mutex;
+    }
     HANDLE mutex_;
 };
 

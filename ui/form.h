@@ -6,8 +6,6 @@
 #include <windows.h>
 
 #include <functional>
-#include <future>
-#include <utility>
 #include <map>
 #include <string>
 #include <string_view>
@@ -95,7 +93,7 @@ private:
     std::vector<HWND> controls_;  // in the order of def_.controls
     std::map<std::tuple<std::wstring, int, int>, HFONT> fonts_;
     std::map<UINT, const MenuDef*> menuCommands_;
-    std::vector<std::pair<HWND, std::future<HBITMAP>>> pictures_;  // images being decoded while loading
+    std::vector<HWND> pictureControls_;  // the images, in table order, until their pictures arrive
 };
 
 // The one program-wide instance of a form class.
