@@ -151,7 +151,7 @@ class EndToEnd(unittest.TestCase):
 
     def open_main(self, cwd=None):
         program = self.start(cwd)
-        splash = wait_for(lambda: (splash_windows() or [None])[0])
+        splash = wait_for(lambda: (splash_windows() or [None])[0], 30)
         self.assertIsNotNone(splash)
         click(splash, px(5760 + 1215 // 2), px(3360 + 495 // 2), BORDER, BORDER)
         main = window_named("Tumblewick")
@@ -160,7 +160,7 @@ class EndToEnd(unittest.TestCase):
 
     def test_a_key_in_the_splash_ends_the_program(self):
         program = self.start()
-        splash = wait_for(lambda: (splash_windows() or [None])[0])
+        splash = wait_for(lambda: (splash_windows() or [None])[0], 30)
         self.assertIsNotNone(splash, "the splash is shown")
         screenshot(splash, "splash")
         time.sleep(1)
