@@ -5,7 +5,6 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include <future>
 #include <new>
 #include <stdexcept>
 
@@ -45,34 +44,6 @@ std::wstring ShortcutText(WORD key) {
         return L"Ctrl+F" + std::to_wstring(key - VK_F1 + 1);
     return std::wstring(L"Ctrl+") + static_cast<wchar_t>(key);
 }
-
-// Pictures decoded on other threads while a form is made; a picture that is
-// not taken by the end (the load failed) is deleted.
-class PictureDecodes {
-public:
-    PictureDecodes() = default;
-    PictureDecodes(const PictureDecodes&) = delete;
-    PictureDecodes& operator=(const PictureDecodes&) = delete;
-    ~PictureDecodes() {
-        for (std::future<HBITMAP>& picture : pictures_)
-            if (picture.valid()) {
-                try {
-                    DeleteObject(picture.get());
-                } catch (...) {
-                    // Nothing was made, so nothing is left.
-                }
-            }
-    }
-
-    void Start(std::span<const std::uint8_t> file) {
-        pictures_.push_back(std::async(std::launch::async, [file] { return platform::DecodePicture(file); }));
-    }
-    // The i-th picture started, once it is decoded; throws what decoding threw.
-    HBITMAP Take(std::size_t i) { return pictures_.at(i).get(); }
-
-private:
-    std::vector<std::future<HBITMAP>> pictures_;
-};
 
 }  // namespace
 
@@ -118,13 +89,6 @@ void Form::Unload() {
 }
 
 void Form::Create() {
-    // Pictures are decoded on other threads while the window and its
-    // controls are made: decoding (and loading the imaging component for the
-    // first one) takes longer than all the rest.
-    PictureDecodes pictures;
-    for (const ControlDef& def : def_.controls)
-        if (def.kind == Kind::Image)
-            pictures.Start(platform::ResourceBytes(def.resource));
     RegisterClasses(FormProc);
     DWORD style = WS_CLIPCHILDREN;
     DWORD exStyle = 0;
@@ -165,9 +129,6 @@ void Form::Create() {
         Layout();
         SizeToClient();
         CentreOnMonitor();
-        for (std::size_t i = 0; i < pictureControls_.size(); ++i)
-            SetPropW(pictureControls_[i], L"Picture", pictures.Take(i));
-        pictureControls_.clear();
         // As a dialog box starts: focus rectangles and access-key underlines
         // stay hidden until the keyboard is used.
         SendMessageW(hwnd_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_INITIALIZE, UISF_HIDEFOCUS | UISF_HIDEACCEL), 0);
@@ -253,7 +214,7 @@ void Form::CreateControls() {
         controls_.push_back(control);
         SetName(control, def.name);
         if (def.kind == Kind::Image)
-            pictureControls_.push_back(control);
+            SetPropW(control, L"Picture", platform::DecodePicture(platform::ResourceBytes(def.resource)));
         if (def.toolTip != nullptr) {
             // Only a form with tool tips has the window that shows them.
             if (toolTip_ == nullptr)
@@ -278,7 +239,6 @@ void Form::ReleaseResources() {
         ReleaseName(control);
     ReleaseName(hwnd_);
     controls_.clear();
-    pictureControls_.clear();
     if (accelerators_ != nullptr)
         DestroyAcceleratorTable(accelerators_);
     accelerators_ = nullptr;

@@ -93,7 +93,6 @@ private:
     std::vector<HWND> controls_;  // in the order of def_.controls
     std::map<std::tuple<std::wstring, int, int>, HFONT> fonts_;
     std::map<UINT, const MenuDef*> menuCommands_;
-    std::vector<HWND> pictureControls_;  // the images, in table order, until their pictures arrive
 };
 
 // The one program-wide instance of a form class.
