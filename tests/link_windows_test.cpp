@@ -179,20 +179,6 @@ TEST_F(LinkWindowsTest, OkCancelAndTheCloseBoxLeaveEveryWrittenFile) {
     }
 }
 
-// The menu item of a window, found by its caption in the main window's menu.
-UINT MenuItem(HWND main, const wchar_t* caption) {
-    HMENU bar = GetMenu(main);
-    for (int m = 0; m < GetMenuItemCount(bar); ++m) {
-        HMENU menu = GetSubMenu(bar, m);
-        for (int i = 0; menu && i < GetMenuItemCount(menu); ++i) {
-            wchar_t text[128];
-            GetMenuStringW(menu, static_cast<UINT>(i), text, 128, MF_BYPOSITION);
-            if (std::wstring(text).starts_with(caption))
-                return GetMenuItemID(menu, i);
-        }
-    }
-    return 0;
-}
 
 TEST_F(LinkWindowsTest, MainWindowButtonThenMenuItemShowsOneWindow) {
     struct {
@@ -222,7 +208,7 @@ TEST_F(LinkWindowsTest, MainWindowButtonThenMenuItemShowsOneWindow) {
         SetForegroundWindow(main.Hwnd());
         Pump(20);
         ASSERT_EQ(GetForegroundWindow(), main.Hwnd());
-        const UINT item = MenuItem(main.Hwnd(), way.item);
+        const UINT item = MenuCommand(main.Hwnd(), way.item);
         ASSERT_NE(item, 0u);
         SendMessageW(main.Hwnd(), WM_COMMAND, MAKEWPARAM(item, 0), 0);
         Pump(50);

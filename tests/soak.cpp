@@ -81,20 +81,6 @@ Figures Measure() {
     return {CountGuiObjects(), KernelHandles(), PrivateBytes()};
 }
 
-// The menu command of the main window's item with that caption.
-UINT MenuCommand(HWND main, const wchar_t* caption) {
-    HMENU bar = GetMenu(main);
-    for (int m = 0; m < GetMenuItemCount(bar); ++m) {
-        HMENU menu = GetSubMenu(bar, m);
-        for (int i = 0; menu && i < GetMenuItemCount(menu); ++i) {
-            wchar_t text[128];
-            GetMenuStringW(menu, static_cast<UINT>(i), text, 128, MF_BYPOSITION);
-            if (std::wstring(text).starts_with(caption))
-                return GetMenuItemID(menu, i);
-        }
-    }
-    return 0;
-}
 
 void Press(HWND button) {
     SendMessageW(button, BM_CLICK, 0, 0);

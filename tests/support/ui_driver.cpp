@@ -201,6 +201,20 @@ BOOL CALLBACK FindToolTip(HWND hwnd, LPARAM param) {
 }
 }  // namespace
 
+UINT MenuCommand(HWND window, const wchar_t* caption) {
+    HMENU bar = GetMenu(window);
+    for (int m = 0; m < GetMenuItemCount(bar); ++m) {
+        HMENU menu = GetSubMenu(bar, m);
+        for (int i = 0; menu && i < GetMenuItemCount(menu); ++i) {
+            wchar_t text[128];
+            GetMenuStringW(menu, static_cast<UINT>(i), text, 128, MF_BYPOSITION);
+            if (std::wstring(text).starts_with(caption))
+                return GetMenuItemID(menu, i);
+        }
+    }
+    return 0;
+}
+
 std::wstring ToolTipText(HWND control) {
     std::pair<HWND, HWND> search{GetAncestor(control, GA_ROOT), nullptr};
     EnumThreadWindows(GetWindowThreadProcessId(control, nullptr), FindToolTip, reinterpret_cast<LPARAM>(&search));

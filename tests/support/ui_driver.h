@@ -46,6 +46,10 @@ std::wstring ClassOf(HWND window);
 void PressKey(WORD vk, bool shift = false, bool ctrl = false, bool alt = false);
 void ClickMouse(HWND control);
 
+// The command of the menu item whose caption starts with `caption` in a
+// window's menu bar, or 0.
+UINT MenuCommand(HWND window, const wchar_t* caption);
+
 // The visible top-level windows of this process, the tool tips left out.
 std::vector<HWND> VisibleWindows();
 
