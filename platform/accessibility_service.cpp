@@ -1,26 +1,21 @@
 #include "platform/accessibility_service.h"
 
-#include <string>
+#include "platform/failure.h"
+#include "platform/system_library.h"
 
 namespace platform {
 
 namespace {
 
-// From the system folder, so a DLL of that name beside the program is not
-// taken instead. It stays loaded for the life of the process.
-HMODULE LoadSystemLibrary(const wchar_t* file) {
-    wchar_t folder[MAX_PATH];
-    UINT length = GetSystemDirectoryW(folder, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH)
-        return nullptr;
-    return LoadLibraryW((std::wstring(folder, length) + L"\\" + file).c_str());
-}
-
-// Sets `function` to the library's export of that name, or nullptr.
+// The export of a system DLL, or nullptr: without oleacc a window answers
+// screen readers as Windows would on its own.
 template <class Function>
-void Find(HMODULE library, const char* name, Function& function) {
-    function = library != nullptr ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(library, name)))
-                                  : nullptr;
+Function Find(const wchar_t* dll, const char* name) {
+    try {
+        return SystemFunction<Function>(dll, name);
+    } catch (const Failure&) {
+        return nullptr;
+    }
 }
 
 struct Service {
@@ -33,10 +28,9 @@ struct Service {
 const Service& Loaded() {
     static const Service service = [] {
         Service found;
-        HMODULE oleacc = LoadSystemLibrary(L"oleacc.dll");
-        Find(oleacc, "CreateStdAccessibleObject", found.createStandard);
-        Find(oleacc, "LresultFromObject", found.answer);
-        Find(LoadSystemLibrary(L"oleaut32.dll"), "SysAllocString", found.allocateText);
+        found.createStandard = Find<decltype(found.createStandard)>(L"oleacc.dll", "CreateStdAccessibleObject");
+        found.answer = Find<decltype(found.answer)>(L"oleacc.dll", "LresultFromObject");
+        found.allocateText = Find<decltype(found.allocateText)>(L"oleaut32.dll", "SysAllocString");
         return found;
     }();
     return service;
