@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "platform/failure.h"
+#include "platform/scoped_handle.h"
 
 namespace platform {
 
@@ -201,12 +202,8 @@ bool FileWrite::Holds(HANDLE handle) const {
 }
 
 bool FileWrite::TemporaryIsOurs() const {
-    HANDLE handle = OpenUnfollowed(temporary_, FILE_READ_ATTRIBUTES);
-    if (handle == INVALID_HANDLE_VALUE)
-        return false;
-    bool ours = Holds(handle);
-    CloseHandle(handle);
-    return ours;
+    ScopedFile handle(OpenUnfollowed(temporary_, FILE_READ_ATTRIBUTES));
+    return handle && Holds(handle.Get());
 }
 
 // Deletes through a handle: the open one, or one to the name if that still
@@ -218,13 +215,9 @@ void FileWrite::RemoveTemporary() {
         DeleteAndClose(std::exchange(handle_, INVALID_HANDLE_VALUE));
         return;
     }
-    HANDLE handle = OpenUnfollowed(temporary_, DELETE | FILE_READ_ATTRIBUTES);
-    if (handle == INVALID_HANDLE_VALUE)
-        return;
-    if (Holds(handle))
-        DeleteAndClose(handle);
-    else
-        CloseHandle(handle);
+    ScopedFile handle(OpenUnfollowed(temporary_, DELETE | FILE_READ_ATTRIBUTES));
+    if (handle && Holds(handle.Get()))
+        DeleteAndClose(handle.Release());
 }
 
 void SetTemporaryNameHookForTesting(std::function<std::uint64_t()> hook) { g_nameHook = std::move(hook); }

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "platform/scoped_handle.h"
+
 namespace platform {
 
 namespace {
@@ -58,8 +60,9 @@ bool StartProgram(const std::wstring& path) {
     if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                         &process))
         return false;
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    // Not waited for: both handles go at once.
+    ScopedHandle thread(process.hThread);
+    ScopedHandle started(process.hProcess);
     return true;
 }
 
