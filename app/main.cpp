@@ -5,10 +5,12 @@
 
 #include "app/identity.h"
 #include "app/splash.h"
+#include "platform/running_marker.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
+    platform::MarkRunning();
     ui::SetProgramTitle(app::kAppTitle);
     return ui::RunProgram([] { ui::Instance<app::frmSplash>().Show(); });
 }
