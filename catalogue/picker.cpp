@@ -7,36 +7,36 @@
 
 namespace catalogue {
 
-const int kFocusSequence[kRowCount] = {11, 3, 7, 24, 19, 12, 16, 2, 4, 20, 8, 23,
+const int kCharacterFocusOrder[kRowCount] = {11, 3, 7, 24, 19, 12, 16, 2, 4, 20, 8, 23,
                                        22, 18, 14, 10, 6, 21, 17, 9, 5, 1, 13, 15};
 
 const PickerLayout kStartMenuLayout{
     "frmStartMenu", L"Start Menu", "lblStartMenu",
     L"Start Menu - Click on Button Picture to Add Shortcut to the Start Menu", {120, 120, 9855, 6375},
     "frameOKCancel", {120, 6480, 9855, 855}, {360, 480}, true, {7320, 6720}, L"OK",
-    FocusOrder::CancelOkFirstRowThenA};
+    FocusOrder::CancelOkFirstRowThenCharacters};
 
 const PickerLayout kDesktopShortcutsLayout{
     "frmDesktopShortcuts", L"Desktop Shortcuts", "frameDesktop",
     L"Desktop - Click on picture button to add shortcut to your Desktop", {120, 120, 9735, 6135},
     "frameOKCancel", {120, 6240, 9735, 975}, {240, 360}, false, {7080, 240}, L" OK",
-    FocusOrder::CancelOkABackwards};
+    FocusOrder::CancelOkCharactersBackwards};
 
 const PickerLayout kFavoritesMenuLayout{
     "frmFavoritesMenu", L"Favorites", "frameFavorites",
     L"Favorites - Click on picture button to add shortcuts to your Favorites.", {120, 120, 9855, 6375},
-    "frameOKCancel", {120, 6480, 9855, 855}, {360, 480}, false, {7200, 240}, L" OK", FocusOrder::OkCancelA};
+    "frameOKCancel", {120, 6480, 9855, 855}, {360, 480}, false, {7200, 240}, L" OK", FocusOrder::OkCancelCharacters};
 
 const PickerLayout kHomePageLayout{
     "frmHomePage", L"Home Page", "frameHomePage",
     L"Home Page - Click on picture button to set your Home Page in I.E.", {120, 120, 9735, 6135},
-    "frameOKCancel", {120, 6360, 9735, 855}, {240, 360}, false, {7080, 240}, L" OK", FocusOrder::OkCancelA};
+    "frameOKCancel", {120, 6360, 9735, 855}, {240, 360}, false, {7080, 240}, L" OK", FocusOrder::OkCancelCharacters};
 
 const PickerLayout kDesktopBackgroundLayout{
     "frmDesktopBackground", L"Desktop Background", "frmDesktopBackground",
     L"Desktop Background - Click on button picture to change the background image of your desktop.",
     {240, 120, 9615, 6015}, "frmOKCancel", {240, 6240, 9615, 855}, {240, 240}, false, {6840, 240}, L" OK",
-    FocusOrder::AThenOkCancel};
+    FocusOrder::CharactersThenOkCancel};
 
 namespace {
 
@@ -65,28 +65,28 @@ TabIndices TabIndicesFor(FocusOrder order) {
     int next = 0;
     auto place = [&](int row) { tabs.rows[row] = next++; };
     switch (order) {
-    case FocusOrder::CancelOkFirstRowThenA:
+    case FocusOrder::CancelOkFirstRowThenCharacters:
         tabs.cancel = next++;
         tabs.ok = next++;
         place(1);
-        for (int row : kFocusSequence)
+        for (int row : kCharacterFocusOrder)
             if (row != 1)
                 place(row);
         break;
-    case FocusOrder::CancelOkABackwards:
+    case FocusOrder::CancelOkCharactersBackwards:
         tabs.cancel = next++;
         tabs.ok = next++;
         for (int i = kRowCount - 1; i >= 0; --i)
-            place(kFocusSequence[i]);
+            place(kCharacterFocusOrder[i]);
         break;
-    case FocusOrder::OkCancelA:
+    case FocusOrder::OkCancelCharacters:
         tabs.ok = next++;
         tabs.cancel = next++;
-        for (int row : kFocusSequence)
+        for (int row : kCharacterFocusOrder)
             place(row);
         break;
-    case FocusOrder::AThenOkCancel:
-        for (int row : kFocusSequence)
+    case FocusOrder::CharactersThenOkCancel:
+        for (int row : kCharacterFocusOrder)
             place(row);
         tabs.ok = next++;
         tabs.cancel = next++;

@@ -11,13 +11,13 @@
 
 namespace catalogue {
 
-// The order the Tab key follows, as the windows differ in it. "A" is the
-// fixed sequence of catalogue rows that the character buttons follow.
+// The order the Tab key follows, as the windows differ in it. "Characters"
+// is kCharacterFocusOrder, the one order that the character buttons take.
 enum class FocusOrder {
-    CancelOkFirstRowThenA,  // Cancel, OK, row 1, then A without row 1
-    CancelOkABackwards,     // Cancel, OK, then A from its end
-    OkCancelA,              // OK, Cancel, then A
-    AThenOkCancel,          // A, then OK, Cancel
+    CancelOkFirstRowThenCharacters,  // Cancel, OK, the first row's button, then the rest in character order
+    CancelOkCharactersBackwards,     // Cancel, OK, then the character order from its end
+    OkCancelCharacters,              // OK, Cancel, then the character order
+    CharactersThenOkCancel,          // the character order, then OK, Cancel
 };
 
 struct PickerLayout {
@@ -41,8 +41,10 @@ extern const PickerLayout kFavoritesMenuLayout;
 extern const PickerLayout kHomePageLayout;
 extern const PickerLayout kDesktopBackgroundLayout;
 
-// The catalogue rows in the order their buttons take the focus (sequence A).
-extern const int kFocusSequence[kRowCount];
+// The character order: the catalogue rows (numbered from 1) in the order
+// their buttons take the focus, a fixed order that follows neither the grid
+// nor the catalogue.
+extern const int kCharacterFocusOrder[kRowCount];
 
 class PickerForm : public ui::Form {
 public:

@@ -2,6 +2,7 @@
 
 #include <ntsecapi.h>
 
+#include <algorithm>
 #include <utility>
 
 #include "platform/failure.h"
@@ -16,9 +17,12 @@ std::function<std::uint64_t()> g_nameHook;
 // Names are drawn again when one is taken already; a clash of 64 random
 // bits is next to impossible, so running out means someone plants them.
 constexpr int kNameAttempts = 16;
-// Another program writing the same target may put its file there, or take
-// the old one away, between a look and a move.
-constexpr int kPlaceAttempts = 8;
+// Scanners, the search indexer and sync clients open a new or replaced file
+// for a moment, and another copy of the program may put its file there or
+// take the old one away between a look and a move: the place is tried again,
+// the pause doubling from the first, for about this long in all.
+constexpr DWORD kFirstPause = 10;
+constexpr ULONGLONG kPlacingPatience = 1000;
 
 // Attributes of a replaced file that its replacement takes over.
 constexpr DWORD kKeptAttributes =
@@ -26,6 +30,27 @@ constexpr DWORD kKeptAttributes =
 
 [[noreturn]] void Throw(DWORD error) {
     throw Failure(static_cast<long>(error), SystemErrorText(static_cast<long>(error)));
+}
+
+// The path made full and put in the "\\?\" form, in which Windows takes paths
+// past MAX_PATH without the long-path setting; that form is passed on
+// unparsed, so "..", "." and "/" are resolved first.
+std::wstring ExtendedPath(const std::wstring& path) {
+    if (path.starts_with(L"\\\\?\\"))
+        return path;
+    DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (size == 0)
+        ThrowLastError(L"");
+    std::wstring full(size, L'\0');
+    DWORD length = GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
+    if (length == 0 || length >= size)
+        ThrowLastError(L"");
+    full.resize(length);
+    if (full.starts_with(L"\\\\.\\"))
+        return full;
+    if (full.starts_with(L"\\\\"))
+        return L"\\\\?\\UNC\\" + full.substr(2);
+    return L"\\\\?\\" + full;
 }
 
 std::wstring RandomPart() {
@@ -54,42 +79,49 @@ void DeleteAndClose(HANDLE handle) {
     CloseHandle(handle);
 }
 
-// Copies of the program put files in place one at a time. Wine's ReplaceFileW
-// moves the old file aside under a name of its own before moving the new one
-// in; when another copy took the old file away meanwhile, it fails and leaves
-// that name behind.
+// Copies of the program put files in place one at a time, so that one's
+// replace (old file to the backup name, new file to the target) does not run
+// between another's two steps.
 class PlacingTurn {
 public:
-    // Made once and kept for the life of the program.
-    PlacingTurn() : mutex_(Mutex()) {
-        // An abandoned turn (a copy ended while placing) is ours just as well;
-        // one that never comes is not waited for long.
-        if (mutex_ != nullptr)
-            WaitForSingleObject(mutex_, 10000);
+    PlacingTurn() {
+        HANDLE mutex = Mutex();
+        if (mutex == nullptr)
+            return;
+        // An abandoned turn (a copy ended while placing) is ours just as
+        // well; one that never comes is not waited for long, and then it is
+        // not ours to give back.
+        const DWORD waited = WaitForSingleObject(mutex, 10000);
+        if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED)
+            held_ = mutex;
     }
     ~PlacingTurn() {
-        if (mutex_ != nullptr)
-            ReleaseMutex(mutex_);
+        if (held_ != nullptr)
+            ReleaseMutex(held_);
     }
     PlacingTurn(const PlacingTurn&) = delete;
     PlacingTurn& operator=(const PlacingTurn&) = delete;
 
 private:
+    // Made once and kept for the life of the program.
     static HANDLE Mutex() {
-        static const HANDLE mutex = CreateMutexW(nullptr, FALSE, L"Local\\Tumblewick file placing");
-        return mutex;
+        static const ScopedHandle mutex(CreateMutexW(nullptr, FALSE, L"Local\\Tumblewick file placing"));
+        return mutex.Get();
     }
-    HANDLE mutex_;
+    HANDLE held_ = nullptr;
 };
 
-bool TargetChangedMeanwhile(DWORD error) {
+bool WorthAnotherTry(DWORD error) {
     switch (error) {
+    case ERROR_SHARING_VIOLATION:            // held open without the sharing a move needs
+    case ERROR_ACCESS_DENIED:                // held open for deleting, or being deleted
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_UNABLE_TO_REMOVE_REPLACED:    // both files keep their names
+    case ERROR_UNABLE_TO_MOVE_REPLACEMENT:   // with a backup name: both keep their names
+    case ERROR_UNABLE_TO_MOVE_REPLACEMENT_2: // the old file is under the backup name
     case ERROR_FILE_NOT_FOUND:               // gone between the look and the replace
     case ERROR_ALREADY_EXISTS:               // made between the look and the move
     case ERROR_FILE_EXISTS:
-    case ERROR_UNABLE_TO_MOVE_REPLACEMENT:   // moved aside, then another file took its place
-    case ERROR_UNABLE_TO_REMOVE_REPLACED:    // held open for a moment
-    case ERROR_SHARING_VIOLATION:
         return true;
     default:
         return false;
@@ -98,7 +130,7 @@ bool TargetChangedMeanwhile(DWORD error) {
 
 }  // namespace
 
-FileWrite::FileWrite(std::wstring target) : target_(std::move(target)) {
+FileWrite::FileWrite(const std::wstring& target) : target_(ExtendedPath(target)) {
     DWORD attributes = GetFileAttributesW(target_.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES &&
         (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0)
@@ -111,25 +143,26 @@ FileWrite::~FileWrite() { RemoveTemporary(); }
 void FileWrite::Create() {
     DWORD error = ERROR_FILE_EXISTS;
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-        std::wstring name = target_ + L"." + RandomPart() + L".tmp";
+        const std::wstring name = target_ + L"." + RandomPart();
         // CREATE_NEW never opens what is there already: a file, a folder,
         // or a link to either planted under the name.
-        HANDLE handle = CreateFileW(name.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES | DELETE, 0, nullptr,
-                                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (handle == INVALID_HANDLE_VALUE) {
+        ScopedFile handle(CreateFileW((name + L".tmp").c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES | DELETE, 0,
+                                      nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!handle) {
             error = GetLastError();
             if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS)
                 continue;
             Throw(error);
         }
         BY_HANDLE_FILE_INFORMATION info{};
-        if (!GetFileInformationByHandle(handle, &info)) {
+        if (!GetFileInformationByHandle(handle.Get(), &info)) {
             error = GetLastError();
-            DeleteAndClose(handle);
+            DeleteAndClose(handle.Release());
             Throw(error);
         }
-        handle_ = handle;
-        temporary_ = std::move(name);
+        handle_ = std::move(handle);
+        temporary_ = name + L".tmp";
+        backup_ = name + L".old";
         id_ = {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
         return;
     }
@@ -138,7 +171,7 @@ void FileWrite::Create() {
 
 void FileWrite::Write(std::string_view bytes) {
     DWORD written = 0;
-    if (!WriteFile(handle_, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
+    if (!WriteFile(handle_.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
         ThrowLastError(L"");
     if (written != bytes.size())
         Throw(ERROR_DISK_FULL);
@@ -146,10 +179,9 @@ void FileWrite::Write(std::string_view bytes) {
 
 void FileWrite::Commit() {
     CarryTargetAttributes();
-    if (!FlushFileBuffers(handle_))
+    if (!FlushFileBuffers(handle_.Get()))
         ThrowLastError(L"");
-    HANDLE handle = std::exchange(handle_, INVALID_HANDLE_VALUE);
-    if (!CloseHandle(handle))
+    if (!CloseHandle(handle_.Release()))
         ThrowLastError(L"");
     PutInPlace();
     placed_ = true;
@@ -163,33 +195,79 @@ void FileWrite::CarryTargetAttributes() {
         return;
     FILE_BASIC_INFO info{};  // times of 0 stay as they are
     info.FileAttributes = attributes & kKeptAttributes;
-    if (!SetFileInformationByHandle(handle_, FileBasicInfo, &info, sizeof(info)))
+    if (!SetFileInformationByHandle(handle_.Get(), FileBasicInfo, &info, sizeof(info)))
         ThrowLastError(L"");
 }
 
 void FileWrite::PutInPlace() {
     PlacingTurn turn;
-    DWORD error = ERROR_SUCCESS;
-    for (int attempt = 0; attempt < kPlaceAttempts; ++attempt) {
-        if (attempt > 0)
-            Sleep(static_cast<DWORD>(attempt));
-        if (!TemporaryIsOurs())
-            Throw(ERROR_FILE_NOT_FOUND);
-        DWORD attributes = GetFileAttributesW(target_.c_str());
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
-            Throw(ERROR_ACCESS_DENIED);
+    const ULONGLONG start = GetTickCount64();
+    DWORD pause = kFirstPause;
+    for (;;) {
+        const DWORD error = TryPlace();
+        if (error == ERROR_SUCCESS) {
+            DropBackup();
+            return;
+        }
+        const ULONGLONG waited = GetTickCount64() - start;
+        if (!WorthAnotherTry(error) || waited >= kPlacingPatience) {
+            RestoreBackup();
+            Throw(error);
+        }
+        // The target is free now: the new file goes in at once.
+        if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2)
+            continue;
+        Sleep(static_cast<DWORD>(std::min<ULONGLONG>(pause, kPlacingPatience - waited)));
+        pause *= 2;
+    }
+}
+
+// One try at putting the new file in place; the error, or ERROR_SUCCESS.
+DWORD FileWrite::TryPlace() {
+    if (!TemporaryIsOurs())
+        Throw(ERROR_FILE_NOT_FOUND);
+    DWORD attributes = GetFileAttributesW(target_.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        Throw(ERROR_ACCESS_DENIED);
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
         // The move never replaces: a target that appeared meanwhile is
         // replaced on the next round, keeping its attributes.
-        BOOL placed = attributes == INVALID_FILE_ATTRIBUTES
-                          ? MoveFileExW(temporary_.c_str(), target_.c_str(), MOVEFILE_WRITE_THROUGH)
-                          : ReplaceFileW(target_.c_str(), temporary_.c_str(), nullptr, 0, nullptr, nullptr);
-        if (placed)
-            return;
-        error = GetLastError();
-        if (!TargetChangedMeanwhile(error))
-            break;
+        return MoveFileExW(temporary_.c_str(), target_.c_str(), MOVEFILE_WRITE_THROUGH) ? ERROR_SUCCESS
+                                                                                          : GetLastError();
     }
-    Throw(error);
+    // Another copy's whole file took the target since the old one went to
+    // the backup name: the old bytes are not needed any more.
+    DropBackup();
+    // The replaced file goes to a backup name of ours rather than one that
+    // Windows picks, so that when the new file cannot follow it in (1177)
+    // the old one is found again. Security that cannot be carried over (a
+    // share without the right to change permissions) does not stop it.
+    if (ReplaceFileW(target_.c_str(), temporary_.c_str(), backup_.c_str(), REPLACEFILE_IGNORE_MERGE_ERRORS,
+                     nullptr, nullptr)) {
+        backupHeld_ = true;
+        return ERROR_SUCCESS;
+    }
+    const DWORD error = GetLastError();
+    if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2)
+        backupHeld_ = true;
+    return error;
+}
+
+void FileWrite::DropBackup() {
+    if (backupHeld_ && DeleteFileW(backup_.c_str()))
+        backupHeld_ = false;
+}
+
+// The new file could not be put in place after the old one went to the
+// backup name: the old one goes back, unless another whole file is there. An
+// old file that cannot go back stays under the backup name, not lost.
+void FileWrite::RestoreBackup() {
+    if (!backupHeld_)
+        return;
+    if (GetFileAttributesW(target_.c_str()) != INVALID_FILE_ATTRIBUTES)
+        DropBackup();
+    else if (MoveFileExW(backup_.c_str(), target_.c_str(), MOVEFILE_WRITE_THROUGH))
+        backupHeld_ = false;
 }
 
 // The handle holds the file this write made, not a link or a folder put
@@ -211,8 +289,8 @@ bool FileWrite::TemporaryIsOurs() const {
 void FileWrite::RemoveTemporary() {
     if (temporary_.empty() || placed_)
         return;
-    if (handle_ != INVALID_HANDLE_VALUE) {
-        DeleteAndClose(std::exchange(handle_, INVALID_HANDLE_VALUE));
+    if (handle_) {
+        DeleteAndClose(handle_.Release());
         return;
     }
     ScopedFile handle(OpenUnfollowed(temporary_, DELETE | FILE_READ_ATTRIBUTES));

@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/scoped_handle.h"
+
 namespace platform {
 
 class FileWrite {
@@ -18,7 +20,7 @@ public:
     // Creates the temporary file for `target`. Throws Failure: with
     // ERROR_ACCESS_DENIED when the target is a folder or read-only (Windows
     // refuses to replace a read-only file), or with the system's error.
-    explicit FileWrite(std::wstring target);
+    explicit FileWrite(const std::wstring& target);
     // Removes the temporary file unless Commit put it in place.
     ~FileWrite();
     FileWrite(const FileWrite&) = delete;
@@ -29,7 +31,10 @@ public:
 
     // Flushes and closes the temporary file and puts it in the target's
     // place: an existing target is replaced keeping its attributes, a
-    // missing one is made by a move. Throws Failure.
+    // missing one is made by a move. A file that another program holds open
+    // for a moment is waited for, about a second in all. Afterwards the
+    // target holds the old bytes or the new ones, and nothing is left under
+    // another name. Throws Failure.
     void Commit();
 
 private:
@@ -42,13 +47,20 @@ private:
     void Create();
     void CarryTargetAttributes();
     void PutInPlace();
+    DWORD TryPlace();
+    void DropBackup();
+    void RestoreBackup();
     bool Holds(HANDLE handle) const;
     bool TemporaryIsOurs() const;
     void RemoveTemporary();
 
+    // Every path in the "\\?\" form, which Windows takes past MAX_PATH.
     std::wstring target_;
     std::wstring temporary_;
-    HANDLE handle_ = INVALID_HANDLE_VALUE;
+    // Where a replaced file goes until the new one is in place.
+    std::wstring backup_;
+    bool backupHeld_ = false;
+    ScopedFile handle_;
     FileId id_;
     bool placed_ = false;
 };

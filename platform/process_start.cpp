@@ -20,6 +20,28 @@ bool TakePart(std::wstring_view& rest, std::wstring_view& part) {
     return true;
 }
 
+// A 32-bit program on 64-bit Windows is shown the 32-bit system folder under
+// the name of the 64-bit one ("System32" leads to "SysWOW64"), so a tool the
+// registry names there would start as its 32-bit build, which sees the
+// machine as a 32-bit program does. While this lives, the thread sees paths
+// as they are written; elsewhere (no WOW64) the call fails and changes
+// nothing. Kept to the look-up and the start: the thread's own DLL loading
+// needs the redirection.
+class NativeFileSystemView {
+public:
+    NativeFileSystemView() : off_(Wow64DisableWow64FsRedirection(&old_) != FALSE) {}
+    ~NativeFileSystemView() {
+        if (off_)
+            Wow64RevertWow64FsRedirection(old_);
+    }
+    NativeFileSystemView(const NativeFileSystemView&) = delete;
+    NativeFileSystemView& operator=(const NativeFileSystemView&) = delete;
+
+private:
+    void* old_ = nullptr;
+    bool off_;
+};
+
 }  // namespace
 
 bool IsFullyQualified(std::wstring_view path) {
@@ -34,10 +56,10 @@ bool IsFullyQualified(std::wstring_view path) {
 
 bool HasNormalFile(const std::wstring& folder, const std::wstring& name) {
     WIN32_FIND_DATAW found{};
-    HANDLE search = FindFirstFileW((folder + L"\\" + name).c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
+    NativeFileSystemView native;
+    ScopedFind search(FindFirstFileW((folder + L"\\" + name).c_str(), &found));
+    if (!search)
         return false;
-    FindClose(search);
     return (found.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DIRECTORY)) == 0;
 }
 
@@ -46,6 +68,7 @@ bool StartProgram(const std::wstring& path) {
     // anyone may have filled.
     if (!IsFullyQualified(path))
         return false;
+    NativeFileSystemView native;
     DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
         return false;

@@ -23,14 +23,14 @@ bool ReadRegistryValue(HKEY root, const std::string& keyPath, const std::string&
 
 bool WriteRegistryString(HKEY root, const std::string& keyPath, const std::string& valueName,
                          const std::string& data) {
-    HKEY key = nullptr;
-    if (RegCreateKeyA(root, keyPath.c_str(), &key) != ERROR_SUCCESS)
+    ScopedKey key;
+    if (RegCreateKeyA(root, keyPath.c_str(), key.Put()) != ERROR_SUCCESS)
         return false;
     // A refused value write must not pass for a stored value, so its status
     // counts as much as the closing's.
-    LONG status = RegSetValueExA(key, valueName.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
-                                 static_cast<DWORD>(data.size() + 1));
-    const LONG closed = RegCloseKey(key);
+    LONG status = RegSetValueExA(key.Get(), valueName.c_str(), 0, REG_SZ,
+                                 reinterpret_cast<const BYTE*>(data.c_str()), static_cast<DWORD>(data.size() + 1));
+    const LONG closed = RegCloseKey(key.Release());
     return status == ERROR_SUCCESS && closed == ERROR_SUCCESS;
 }
 

@@ -72,6 +72,16 @@ struct MemoryDcTraits {
     static Type Empty() { return nullptr; }
     static void Close(Type dc) { DeleteDC(dc); }
 };
+struct FindTraits {
+    using Type = HANDLE;
+    static Type Empty() { return INVALID_HANDLE_VALUE; }
+    static void Close(Type search) { FindClose(search); }
+};
+struct IconTraits {
+    using Type = HICON;
+    static Type Empty() { return nullptr; }
+    static void Close(Type icon) { DestroyIcon(icon); }
+};
 
 // A file from CreateFile (empty is INVALID_HANDLE_VALUE).
 using ScopedFile = Scoped<FileHandleTraits>;
@@ -81,6 +91,9 @@ using ScopedKey = Scoped<RegistryKeyTraits>;
 template <class T>
 using ScopedGdi = Scoped<GdiObjectTraits<T>>;
 using ScopedMemoryDc = Scoped<MemoryDcTraits>;
+// A directory search from FindFirstFile (empty is INVALID_HANDLE_VALUE).
+using ScopedFind = Scoped<FindTraits>;
+using ScopedIcon = Scoped<IconTraits>;
 
 // A window's DC (or the screen's, for a null window), released on leaving.
 class WindowDc {
@@ -164,11 +177,12 @@ private:
 };
 
 // COM on this thread in the single-threaded apartment, for the scope's
-// lifetime. A thread that already runs COM in the other model is fine as it
-// is, and then nothing is undone.
+// lifetime, without the old OLE 1 DDE (as the shell asks of its callers). A
+// thread that already runs COM in the other model is fine as it is, and then
+// nothing is undone.
 class ComApartment {
 public:
-    ComApartment() : hr_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+    ComApartment() : hr_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) {}
     ~ComApartment() {
         if (SUCCEEDED(hr_))
             CoUninitialize();

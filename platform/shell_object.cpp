@@ -17,8 +17,10 @@ SpecialFolderHook g_hook;
 const KNOWNFOLDERID* FolderId(std::wstring_view key) {
     if (key == L"Desktop")
         return &FOLDERID_Desktop;
+    // Windows 10 and 11 list only the Start menu's Programs folder, never
+    // links in the Start-menu folder itself; Windows 7 shows both.
     if (key == L"StartMenu")
-        return &FOLDERID_StartMenu;
+        return &FOLDERID_Programs;
     if (key == L"Favorites")
         return &FOLDERID_Favorites;
     return nullptr;

@@ -1,5 +1,6 @@
 // The shell object: finds the current user's special folders by the names
-// the link windows use ("Desktop", "StartMenu", "Favorites").
+// the link windows use ("Desktop", "StartMenu", "Favorites"). "StartMenu"
+// is the Start menu's Programs folder, the one every Windows shows.
 #pragma once
 
 #include <functional>

@@ -457,3 +457,64 @@ TEST_F(AboutTest, OpeningTwiceLeavesOne) {
     EXPECT_EQ(Text(about.Hwnd()), L"About Tumblewick");
     EXPECT_EQ(Text(about.Control("lblVersion")), L"Version 1.0.0");
 }
+
+// Run by the case below from the 32-bit tree: System Info with the tool
+// registered in the 64-bit system folder. A message fails it.
+TEST(DISABLED_Wow64, StartsTheToolOfTheNativeSystemFolder) {
+    auto& about = ui::Instance<app::frmAbout>();
+    about.Show();
+    Pump(100);
+    MessageBoxWatcher watcher;
+    SendMessageW(about.Control("cmdSysInfo"), BM_CLICK, 0, 0);
+    Pump(50);
+    EXPECT_TRUE(watcher.Seen().empty());
+    about.Unload();
+    Pump(50);
+}
+
+// A 32-bit program on 64-bit Windows sees the 32-bit system folder under the
+// name "System32"; the tool registered there is the 64-bit one all the same.
+TEST_F(AboutTest, The32BitBuildStartsTheToolOfThe64BitSystemFolder) {
+    wchar_t build[MAX_PATH] = L"";
+    if (GetEnvironmentVariableW(L"TW_WINE_64_ONLY", nullptr, 0) != 0 || sizeof(void*) != 8 ||
+        GetEnvironmentVariableW(L"TW_BUILD", build, MAX_PATH) == 0)
+        GTEST_SKIP() << "this host cannot run the 32-bit build";
+    std::wstring unixTree = build;
+    std::replace(unixTree.begin(), unixTree.end(), L'/', L'\\');
+    const fs::path program = fs::path(L"Z:" + unixTree).parent_path() / L"i686\\tests\\about_test.exe";
+    if (!fs::exists(program))
+        GTEST_SKIP() << "the 32-bit tree is not built";
+
+    wchar_t system[MAX_PATH];
+    GetSystemDirectoryW(system, MAX_PATH);
+    const fs::path tool = fs::path(system) / L"tw-sysinfo-stand-in.exe";
+    fs::copy_file(FakeTool(), tool, fs::copy_options::overwrite_existing);
+    // Both registry views name it, whichever the 32-bit build reads.
+    for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
+        HKEY key = nullptr;
+        ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kToolKey, 0, nullptr, 0, KEY_SET_VALUE | view, nullptr, &key,
+                                  nullptr),
+                  ERROR_SUCCESS);
+        RegSetValueExW(key, L"PATH", 0, REG_SZ, reinterpret_cast<const BYTE*>(tool.c_str()),
+                       static_cast<DWORD>((tool.wstring().size() + 1) * sizeof(wchar_t)));
+        RegCloseKey(key);
+    }
+    std::wstring line = L"\"" + program.wstring() +
+                        L"\" --gtest_also_run_disabled_tests --gtest_filter=DISABLED_Wow64.*";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION child{};
+    ASSERT_TRUE(CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                               &child));
+    CloseHandle(child.hThread);
+    const DWORD waited = WaitForSingleObject(child.hProcess, 120000);
+    DWORD exitCode = 1;
+    GetExitCodeProcess(child.hProcess, &exitCode);
+    CloseHandle(child.hProcess);
+    RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kToolKey, KEY_WOW64_32KEY, 0);
+    ASSERT_EQ(waited, WAIT_OBJECT_0);
+    EXPECT_EQ(exitCode, 0u) << "the 32-bit build showed a message or failed";
+    ExpectStarted(tool);
+    DeleteFileW(tool.c_str());
+}
+

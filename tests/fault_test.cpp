@@ -12,6 +12,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/about.h"
@@ -275,6 +276,27 @@ TEST_F(ShortcutFaults, DiskFullWhileWritingKeepsTheOldFile) {
     EXPECT_EQ(boxes_->Seen().size(), 1u);
 }
 
+TEST_F(ShortcutFaults, ShortcutHeldOpenForAMomentIsWaitedFor) {
+    // As a scanner or the search indexer looks at a shortcut just written:
+    // read, without letting it be renamed or deleted meanwhile.
+    Click("http://old.example/");
+    HANDLE held = CreateFileW(File().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    std::thread scanner([held] {
+        Sleep(300);
+        CloseHandle(held);
+    });
+    const ULONGLONG start = GetTickCount64();
+    Click();
+    const ULONGLONG took = GetTickCount64() - start;
+    scanner.join();
+    EXPECT_GE(took, 250u) << "the held file did not stand in the way";
+    EXPECT_EQ(ReadFileBytes(File()), Shortcut("http://new.example/"));
+    EXPECT_EQ(Names(folder_), std::set<std::wstring>{L"Barney.url"});
+    EXPECT_TRUE(NoBoxes());
+}
+
 // `base` with folders of up to 100 characters added until the path is
 // `length` characters long.
 fs::path Deep(fs::path base, std::size_t length) {
@@ -288,8 +310,10 @@ TEST_F(ShortcutFaults, ProfilePathLongerThanMaxPath) {
     // Desktop's path still fits 260, the shortcut's does not.
     UseDesktop(Deep(root_, 248) / L"Desktop");
     ASSERT_EQ(File().wstring().size(), 267u);
-    Click();
+    Click("http://old.example/");
     EXPECT_EQ(state_.FolderPath, folder_.wstring());
+    EXPECT_EQ(ReadFileBytes(File()), Shortcut("http://old.example/"));
+    Click();  // the second replaces the first
     EXPECT_EQ(ReadFileBytes(File()), Shortcut("http://new.example/"));
     EXPECT_EQ(Names(folder_), std::set<std::wstring>{L"Barney.url"});
     EXPECT_TRUE(NoBoxes());

@@ -78,6 +78,9 @@ protected:
                  &ui::Instance<settings::frmDesktopBackground>(), &ui::Instance<app::frmAbout>()})
             form->Unload();
         Pump(20);
+        // A failing case leaves the program failed; the next run starts
+        // unfailed, as a new program does.
+        ui::RunProgram([] { PostQuitMessage(0); });
     }
     void OpenMain() {
         Main().Show();
@@ -408,6 +411,73 @@ TEST_F(Forms, KeyboardCuesAppearWithTheFirstTab) {
     EXPECT_EQ(SendMessageW(desktop.Hwnd(), WM_QUERYUISTATE, 0, 0), UISF_HIDEFOCUS | UISF_HIDEACCEL);
 }
 
+TEST_F(Forms, KeyboardCuesTheUserAlwaysWantsShowFromTheStart) {
+    BOOL always = FALSE;
+    SystemParametersInfoW(SPI_GETKEYBOARDCUES, 0, &always, 0);
+    ASSERT_TRUE(SystemParametersInfoW(SPI_SETKEYBOARDCUES, 0, reinterpret_cast<void*>(TRUE), 0));
+    OpenMain();
+    const LRESULT state = SendMessageW(Main().Hwnd(), WM_QUERYUISTATE, 0, 0);
+    SystemParametersInfoW(SPI_SETKEYBOARDCUES, 0, reinterpret_cast<void*>(static_cast<INT_PTR>(always)), 0);
+    EXPECT_EQ(state, 0);
+}
+
+TEST_F(Forms, InHighContrastBlackEveryLabelReadsOnItsBackground) {
+    HIGHCONTRASTW contrast{};
+    contrast.cbSize = sizeof(contrast);
+    SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof(contrast), &contrast, 0);
+    const DWORD flags = contrast.dwFlags;
+    contrast.dwFlags |= HCF_HIGHCONTRASTON;
+    contrast.lpszDefaultScheme = nullptr;
+    SystemParametersInfoW(SPI_SETHIGHCONTRAST, sizeof(contrast), &contrast, 0);  // Wine: not kept
+    const int elements[] = {COLOR_BTNFACE, COLOR_BTNTEXT, COLOR_WINDOWTEXT};
+    COLORREF saved[3], black[] = {RGB(0, 0, 0), RGB(255, 255, 255), RGB(255, 255, 0)};
+    for (int i = 0; i < 3; ++i)
+        saved[i] = GetSysColor(elements[i]);
+    ASSERT_TRUE(SetSysColors(3, elements, black));
+
+    OpenMain();
+    auto& about = ui::Instance<app::frmAbout>();
+    about.Show();
+    Pump(50);
+    int labels = 0;
+    for (ui::Form* form : {static_cast<ui::Form*>(&Main()), static_cast<ui::Form*>(&about)})
+        for (const ui::ControlDef& def : form->Def().controls) {
+            if (def.kind != ui::Kind::Label)
+                continue;
+            HWND label = form->Control(def.name);
+            HDC dc = CreateCompatibleDC(nullptr);
+            auto brush = reinterpret_cast<HBRUSH>(
+                SendMessageW(GetParent(label), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                             reinterpret_cast<LPARAM>(label)));
+            LOGBRUSH background{};
+            GetObjectW(brush, sizeof(background), &background);
+            EXPECT_EQ(background.lbColor, RGB(0, 0, 0)) << def.name;
+            EXPECT_EQ(GetBkColor(dc), RGB(0, 0, 0)) << def.name;
+            EXPECT_EQ(GetTextColor(dc), RGB(255, 255, 255)) << def.name;
+            DeleteDC(dc);
+            ++labels;
+        }
+    SetSysColors(3, elements, saved);
+    contrast.dwFlags = flags;
+    SystemParametersInfoW(SPI_SETHIGHCONTRAST, sizeof(contrast), &contrast, 0);
+    EXPECT_EQ(labels, 5);
+}
+
+TEST_F(Forms, TheWindowsCarryTheIconAtBothItsSizes) {
+    OpenMain();
+    for (auto [which, size] : {std::pair{ICON_SMALL, 16}, std::pair{ICON_BIG, 32}}) {
+        auto icon = reinterpret_cast<HICON>(SendMessageW(Main().Hwnd(), WM_GETICON, which, 0));
+        ICONINFO info{};
+        ASSERT_TRUE(GetIconInfo(icon, &info)) << size;
+        BITMAP bitmap{};
+        GetObjectW(info.hbmColor, sizeof(bitmap), &bitmap);
+        EXPECT_EQ(bitmap.bmWidth, size);
+        EXPECT_EQ(bitmap.bmHeight, size);
+        DeleteObject(info.hbmColor);
+        DeleteObject(info.hbmMask);
+    }
+}
+
 TEST_F(Forms, ANewDpiTakesTheSuggestedRectangleAndMeasuresAnew) {
     OpenMain();
     HWND window = Main().Hwnd();
@@ -431,7 +501,7 @@ TEST_F(Forms, ANewDpiTakesTheSuggestedRectangleAndMeasuresAnew) {
 }
 
 // A form whose handler fails without trapping it, as any untrapped failure
-// reaches the top level. It must run last: the program has then failed.
+// reaches the top level.
 class FailingForm : public ui::Form {
 public:
     FailingForm() : Form(kDef) {}
@@ -445,25 +515,24 @@ private:
                                       .clientWidth = 3000, .clientHeight = 1500, .controls = kControls};
 };
 
-TEST_F(Forms, ZzAnUntrappedFailureIsShownAndEndsTheProgram) {
+TEST_F(Forms, AnUntrappedFailureIsShownAndEndsTheProgram) {
     auto& form = ui::Instance<FailingForm>();
-    form.Show();
-    Pump(30);
     MessageBoxWatcher boxes;
-    SendMessageW(form.Control("btnFail"), BM_CLICK, 0, 0);
-    Pump(50);
+    const int code = ui::RunProgram([&] {
+        form.Show();
+        PostMessageW(form.Control("btnFail"), BM_CLICK, 0, 0);
+    });
     std::vector<MessageBoxSeen> seen = boxes.Seen();
+    EXPECT_EQ(code, 1);
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0].title, L"Tumblewick");
     EXPECT_NE(seen[0].text.find(L"53"), std::wstring::npos) << seen[0].text;
     EXPECT_NE(seen[0].text.find(L"File not found"), std::wstring::npos) << seen[0].text;
-    EXPECT_TRUE(QuitPosted());
     form.Unload();
 }
 
 // Forms that fail in their load or their key handler with a failure of any
-// kind, as a program's first window would. They run after the test above:
-// each program run starts unfailed.
+// kind, as a program's first window would. Each program run starts unfailed.
 class FailingLoadForm : public ui::Form {
 public:
     FailingLoadForm() : Form(kDef) {}
@@ -488,7 +557,7 @@ private:
                                       .keyPreview = true, .clientWidth = 3000, .clientHeight = 1500};
 };
 
-TEST_F(Forms, ZzzAFailureOfAnyKindInALoadOrAKeyIsShownOnceAndEndsTheProgram) {
+TEST_F(Forms, AFailureOfAnyKindInALoadOrAKeyIsShownOnceAndEndsTheProgram) {
     struct Case {
         const char* what;
         std::function<void()> start;

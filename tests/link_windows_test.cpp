@@ -36,7 +36,7 @@ struct LinkWindow {
 LinkWindow Windows(int i) {
     LinkWindow windows[] = {
         {ui::Instance<links::frmDesktopShortcuts>(), L"Desktop Shortcuts", L"Desktop", L"btnCancel"},
-        {ui::Instance<links::frmStartMenu>(), L"Start Menu", L"Start Menu", L"btnCancel"},
+        {ui::Instance<links::frmStartMenu>(), L"Start Menu", L"Programs", L"btnCancel"},
         {ui::Instance<links::frmFavoritesMenu>(), L"Favorites", L"Favorites", L"btnOK"},
     };
     return windows[i];
@@ -64,7 +64,7 @@ protected:
         root_ = fs::path(temp) / L"tw-links" / testing::UnitTest::GetInstance()->current_test_info()->name();
         std::error_code ignored;
         fs::remove_all(root_, ignored);
-        for (const wchar_t* name : {L"Desktop", L"Start Menu", L"Favorites"}) {
+        for (const wchar_t* name : {L"Desktop", L"Programs", L"Favorites"}) {
             fs::create_directories(root_ / name);
             redirects_.push_back(std::make_unique<ShellFolderRedirect>(name, (root_ / name).wstring()));
         }
@@ -115,7 +115,7 @@ TEST_F(LinkWindowsTest, AllButtonsOfAWindowWriteTheirFilesIntoItsFolderOnly) {
         EXPECT_EQ(Names(root_ / w.folder), expected);
         for (const catalogue::Character& row : catalogue::Rows())
             EXPECT_EQ(FileIn(w.folder, row.linkTitle), Shortcut(row.linkTarget)) << row.linkTitle;
-        for (const wchar_t* other : {L"Desktop", L"Start Menu", L"Favorites"})
+        for (const wchar_t* other : {L"Desktop", L"Programs", L"Favorites"})
             if (std::wstring(other) != w.folder) {
                 EXPECT_TRUE(Names(root_ / other).empty()) << other;
             }
@@ -131,7 +131,7 @@ TEST_F(LinkWindowsTest, OneCharacterInAllThreeWindowsGivesThreeIdenticalFiles) {
         ClickMouse(Button(Open(i), elmo.controlName));
     // A second click in one window writes the same bytes again.
     SendMessageW(Button(Windows(0).form, elmo.controlName), BM_CLICK, 0, 0);
-    for (const wchar_t* folder : {L"Desktop", L"Start Menu", L"Favorites"}) {
+    for (const wchar_t* folder : {L"Desktop", L"Programs", L"Favorites"}) {
         EXPECT_EQ(Names(root_ / folder), std::set<std::wstring>{L"Elmo's World.url"}) << folder;
         EXPECT_EQ(FileIn(folder, elmo.linkTitle), Shortcut(elmo.linkTarget)) << folder;
     }
@@ -139,16 +139,30 @@ TEST_F(LinkWindowsTest, OneCharacterInAllThreeWindowsGivesThreeIdenticalFiles) {
         EXPECT_TRUE(Windows(i).form.IsLoaded());
 }
 
+TEST_F(LinkWindowsTest, StartMenuLinksLandInTheProgramsFolderThatWindowsLists) {
+    redirects_[1].reset();  // the prefix's own Programs folder
+    wchar_t roaming[MAX_PATH];
+    ASSERT_NE(GetEnvironmentVariableW(L"APPDATA", roaming, MAX_PATH), 0u);
+    const fs::path startMenu = fs::path(roaming) / L"Microsoft\\Windows\\Start Menu";
+    const catalogue::Character& dora = Row(1);
+    const fs::path file = startMenu / L"Programs" / (Wide(dora.linkTitle) + L".url");
+    fs::remove(file);
+    ClickMouse(Button(Open(1), dora.controlName));
+    EXPECT_EQ(ReadFileBytes(file.wstring()), Shortcut(dora.linkTarget));
+    EXPECT_FALSE(fs::exists(startMenu / (Wide(dora.linkTitle) + L".url")));
+    fs::remove(file);
+}
+
 TEST_F(LinkWindowsTest, AQuickSecondClickWritesTheFileAgain) {
     ui::Form& form = Open(1);
     const catalogue::Character& dora = Row(1);
-    const fs::path file = root_ / L"Start Menu" / L"Dora the Explorer.url";
+    const fs::path file = root_ / L"Programs" / L"Dora the Explorer.url";
     ClickMouse(Button(form, dora.controlName));
     ASSERT_TRUE(fs::exists(file));
     fs::remove(file);
     // Within the double-click time, on the same spot.
     ClickMouse(Button(form, dora.controlName));
-    EXPECT_EQ(FileIn(L"Start Menu", dora.linkTitle), Shortcut(dora.linkTarget));
+    EXPECT_EQ(FileIn(L"Programs", dora.linkTitle), Shortcut(dora.linkTarget));
     EXPECT_TRUE(form.IsLoaded());
 }
 

@@ -374,7 +374,7 @@ protected:
         GetTempPathW(MAX_PATH, temp);
         root_ = fs::path(temp) / L"tw-picker";
         fs::remove_all(root_);
-        for (const wchar_t* name : {L"Desktop", L"Start Menu", L"Favorites"}) {
+        for (const wchar_t* name : {L"Desktop", L"Programs", L"Favorites"}) {
             fs::create_directories(root_ / name);
             redirects_.push_back(std::make_unique<ShellFolderRedirect>(name, (root_ / name).wstring()));
         }

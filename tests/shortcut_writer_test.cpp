@@ -74,10 +74,10 @@ protected:
         RemoveTree();
     }
 
-    // The user's three folders become <base>\Desktop, \Start Menu, \Favorites.
+    // The user's three folders become <base>\Desktop, \Programs, \Favorites.
     void Redirect(const fs::path& base, bool create = true) {
         redirects_.clear();
-        for (const wchar_t* name : {L"Desktop", L"Start Menu", L"Favorites"}) {
+        for (const wchar_t* name : {L"Desktop", L"Programs", L"Favorites"}) {
             if (create)
                 fs::create_directories(base / name);
             redirects_.push_back(std::make_unique<ShellFolderRedirect>(name, (base / name).wstring()));
@@ -141,7 +141,7 @@ TEST_F(ShortcutWriterTest, OneCharacterInAllThreeFoldersGivesIdenticalFiles) {
     WriteInternetShortcut(desktop, L"Desktop", barney.linkTitle, barney.linkTarget);
     WriteInternetShortcut(startMenu, L"StartMenu", barney.linkTitle, barney.linkTarget);
     WriteInternetShortcut(favorites, L"Favorites", barney.linkTitle, barney.linkTarget);
-    for (const wchar_t* folder : {L"Desktop", L"Start Menu", L"Favorites"}) {
+    for (const wchar_t* folder : {L"Desktop", L"Programs", L"Favorites"}) {
         EXPECT_EQ(Names(root_ / folder), std::set<std::wstring>{L"Barney.url"});
         EXPECT_EQ(ReadBytes(root_ / folder / L"Barney.url"), Shortcut(barney.linkTarget));
     }
@@ -165,7 +165,7 @@ TEST_F(ShortcutWriterTest, ProfileFolderOutsideTheAnsiCodePage) {
     ShortcutState state;
     WriteInternetShortcut(state, L"StartMenu", Row(18).linkTitle, Row(18).linkTarget);
     fs::path folder = root_ / L"\u041f\u043e\u043b\u044c\u0437\u043e\u0432\u0430\u0442\u0435\u043b\u044c \u7528\u6237" /
-                      L"Start Menu";
+                      L"Programs";
     EXPECT_EQ(state.FolderPath, folder.wstring());
     EXPECT_EQ(ReadBytes(folder / L"Elmo's World.url"), Shortcut(Row(18).linkTarget));
     EXPECT_TRUE(NoBoxes());

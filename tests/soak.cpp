@@ -124,7 +124,7 @@ int main(int argc, char** argv) {
     std::error_code ignored;
     fs::remove_all(root, ignored);
     std::vector<std::unique_ptr<ShellFolderRedirect>> redirects;
-    for (const wchar_t* name : {L"Desktop", L"Start Menu", L"Favorites"}) {
+    for (const wchar_t* name : {L"Desktop", L"Programs", L"Favorites"}) {
         fs::create_directories(root / name);
         redirects.push_back(std::make_unique<ShellFolderRedirect>(name, (root / name).wstring()));
     }
@@ -221,7 +221,7 @@ int main(int argc, char** argv) {
     for (const std::wstring& file : left)
         std::printf("  %ls\n", file.c_str());
     std::size_t shortcuts = 0;
-    for (const wchar_t* name : {L"Desktop", L"Start Menu", L"Favorites"})
+    for (const wchar_t* name : {L"Desktop", L"Programs", L"Favorites"})
         for (const auto& entry : fs::directory_iterator(root / name))
             shortcuts += entry.path().extension() == L".url";
     if (shortcuts != 3 * catalogue::kRowCount) {

@@ -2,6 +2,8 @@
 // lines and the owner-drawn picture buttons.
 #include "ui/controls.h"
 
+#include <map>
+
 #include "platform/picture.h"
 #include "platform/scoped_handle.h"
 #include "ui/accessibility.h"
@@ -183,9 +185,15 @@ void Register(const wchar_t* name, WNDPROC proc, HBRUSH background, HICON icon) 
 }  // namespace
 
 HICON ProgramIcon(int size) {
-    // Shared icons are owned by the system and never leak.
-    return static_cast<HICON>(
-        LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1), IMAGE_ICON, size, size, LR_SHARED));
+    // One icon of each size, kept for the life of the program. A shared icon
+    // (LR_SHARED) would come back at the size first asked for, whatever the
+    // size asked.
+    static std::map<int, platform::ScopedIcon> icons;
+    platform::ScopedIcon& icon = icons[size];
+    if (!icon)
+        icon.Reset(static_cast<HICON>(
+            LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1), IMAGE_ICON, size, size, 0)));
+    return icon.Get();
 }
 
 void RegisterClasses(WNDPROC formProc) {

@@ -11,6 +11,7 @@
 #include "platform/failure.h"
 #include "platform/mouse_pointer.h"
 #include "platform/picture.h"
+#include "platform/system_settings.h"
 #include "platform/text.h"
 #include "ui/accessibility.h"
 #include "ui/controls.h"
@@ -43,6 +44,17 @@ std::wstring ShortcutText(WORD key) {
     if (key >= VK_F1 && key <= VK_F24)
         return L"Ctrl+F" + std::to_wstring(key - VK_F1 + 1);
     return std::wstring(L"Ctrl+") + static_cast<wchar_t>(key);
+}
+
+// A label's text: black where the table asks for it and black reads on the
+// button face; in high contrast, or on a dark face, the system's button text,
+// as on every other control.
+COLORREF TextColor(bool black) {
+    const COLORREF face = GetSysColor(COLOR_BTNFACE);
+    const int lightness = (299 * GetRValue(face) + 587 * GetGValue(face) + 114 * GetBValue(face)) / 1000;
+    if (black && lightness >= 128 && !platform::HighContrastOn())
+        return RGB(0, 0, 0);
+    return GetSysColor(COLOR_BTNTEXT);
 }
 
 }  // namespace
@@ -130,7 +142,8 @@ void Form::Create() {
         SizeToClient();
         CentreOnMonitor();
         // As a dialog box starts: focus rectangles and access-key underlines
-        // stay hidden until the keyboard is used.
+        // stay hidden until the keyboard is used (unless the user always
+        // wants them).
         SendMessageW(hwnd_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_INITIALIZE, UISF_HIDEFOCUS | UISF_HIDEACCEL), 0);
         Form_Load();
     } catch (...) {
@@ -303,7 +316,7 @@ LRESULT Form::Message(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_CTLCOLORBTN: {
         HDC dc = reinterpret_cast<HDC>(wParam);
         const ControlDef* def = ControlDefOf(reinterpret_cast<HWND>(lParam));
-        SetTextColor(dc, (def && (def->flags & kBlackText)) ? RGB(0, 0, 0) : GetSysColor(COLOR_BTNTEXT));
+        SetTextColor(dc, TextColor(def && (def->flags & kBlackText)));
         SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
         return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
     }
@@ -322,11 +335,14 @@ LRESULT Form::Message(UINT msg, WPARAM wParam, LPARAM lParam) {
             return 0;
         }
         break;
-    // The form keeps its own keyboard-cue state for what it draws itself,
-    // as Wine keeps none; Windows' own handling goes on for the controls.
+    // Wine: the form keeps its own keyboard-cue state for what it draws itself, as Wine keeps none.
+    // Windows' own handling goes on for the controls. A user who asked for
+    // the cues always has nothing hidden, as Windows does for its own.
     case WM_CHANGEUISTATE:
     case WM_UPDATEUISTATE: {
-        const WORD flags = HIWORD(wParam) & (UISF_HIDEFOCUS | UISF_HIDEACCEL);
+        WORD flags = HIWORD(wParam) & (UISF_HIDEFOCUS | UISF_HIDEACCEL);
+        if (LOWORD(wParam) != UIS_CLEAR && platform::KeyboardCuesAlwaysShown())
+            flags = 0;
         WORD state = uiState_;
         if (LOWORD(wParam) == UIS_SET || LOWORD(wParam) == UIS_INITIALIZE)
             state |= flags;

@@ -76,7 +76,7 @@ GuiObjects CountGuiObjects();
 // replace or delete the file meanwhile.
 std::string ReadFileBytes(const std::wstring& path);
 
-// Points one of the user's shell folders ("Desktop", "Start Menu",
+// Points one of the user's shell folders ("Desktop", "Programs",
 // "Favorites") at another path for its lifetime, under HKCU's User Shell
 // Folders, and puts the old value back afterwards.
 class ShellFolderRedirect {
