@@ -187,8 +187,8 @@ void FileWrite::Commit() {
     placed_ = true;
 }
 
-// Windows' ReplaceFileW keeps the replaced file's attributes by itself;
-// Wine's gives the result the new file's, so the new file takes them first.
+// Wine: its ReplaceFileW gives the result the new file's attributes, not the replaced file's as Windows'.
+// So the new file takes the kept ones over before it is put in place.
 void FileWrite::CarryTargetAttributes() {
     DWORD attributes = GetFileAttributesW(target_.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & kKeptAttributes) == 0)

@@ -62,6 +62,23 @@ struct Watch {
     ~Watch() { UnhookWindowsHookEx(hook); }
 };
 
+// The user's "always show keyboard cues" setting for the case's lifetime.
+class KeyboardCuesAlways {
+public:
+    explicit KeyboardCuesAlways(BOOL on) {
+        SystemParametersInfoW(SPI_GETKEYBOARDCUES, 0, &old_, 0);
+        EXPECT_TRUE(SystemParametersInfoW(SPI_SETKEYBOARDCUES, 0, reinterpret_cast<void*>(static_cast<INT_PTR>(on)), 0));
+    }
+    ~KeyboardCuesAlways() {
+        SystemParametersInfoW(SPI_SETKEYBOARDCUES, 0, reinterpret_cast<void*>(static_cast<INT_PTR>(old_)), 0);
+    }
+    KeyboardCuesAlways(const KeyboardCuesAlways&) = delete;
+    KeyboardCuesAlways& operator=(const KeyboardCuesAlways&) = delete;
+
+private:
+    BOOL old_ = FALSE;
+};
+
 app::frmSplash& Splash() { return ui::Instance<app::frmSplash>(); }
 app::Form1& Main() { return ui::Instance<app::Form1>(); }
 
@@ -412,13 +429,9 @@ TEST_F(Forms, KeyboardCuesAppearWithTheFirstTab) {
 }
 
 TEST_F(Forms, KeyboardCuesTheUserAlwaysWantsShowFromTheStart) {
-    BOOL always = FALSE;
-    SystemParametersInfoW(SPI_GETKEYBOARDCUES, 0, &always, 0);
-    ASSERT_TRUE(SystemParametersInfoW(SPI_SETKEYBOARDCUES, 0, reinterpret_cast<void*>(TRUE), 0));
+    KeyboardCuesAlways always(TRUE);
     OpenMain();
-    const LRESULT state = SendMessageW(Main().Hwnd(), WM_QUERYUISTATE, 0, 0);
-    SystemParametersInfoW(SPI_SETKEYBOARDCUES, 0, reinterpret_cast<void*>(static_cast<INT_PTR>(always)), 0);
-    EXPECT_EQ(state, 0);
+    EXPECT_EQ(SendMessageW(Main().Hwnd(), WM_QUERYUISTATE, 0, 0), 0);
 }
 
 TEST_F(Forms, InHighContrastBlackEveryLabelReadsOnItsBackground) {

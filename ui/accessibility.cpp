@@ -19,11 +19,9 @@ struct Annotation {
 
 bool IsSelf(const VARIANT& child) { return child.vt == VT_I4 && child.lVal == CHILDID_SELF; }
 
-// Windows' standard object with an annotation laid over it. Windows' own
-// Dynamic Annotation (IAccPropServices) would do this, but Wine's standard
-// objects ignore it, so the window answers with this object instead; every
-// call but the role, name and state of the object itself goes on to the
-// standard one.
+// Windows' standard object with an annotation laid over it: every call but
+// the role, name and state of the object itself goes on to the standard one.
+// Wine: its standard objects ignore Dynamic Annotation (IAccPropServices), so the window answers with this.
 class AnnotatedAccessible final : public IAccessible {
 public:
     AnnotatedAccessible(IAccessible* standard, Annotation annotation)
@@ -193,12 +191,14 @@ LRESULT AnswerScreenReader(HWND control, const ControlDef& def, WPARAM wParam, L
         switch (def.kind) {
         case Kind::Frame: {
             // A frame's caption names its group, as it is drawn; one without
-            // a caption only draws a border, which a reader need not mention.
+            // a caption only draws a border: an unnamed pane, which a reader
+            // passes through to the controls inside (hidden, they would go
+            // unread with it).
             std::wstring caption(static_cast<std::size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
             int length = GetWindowTextW(control, caption.data(), static_cast<int>(caption.size()));
             caption.resize(static_cast<std::size_t>(length));
             if (caption.empty()) {
-                annotation.hidden = true;
+                annotation.role = ROLE_SYSTEM_PANE;
             } else {
                 annotation.role = ROLE_SYSTEM_GROUPING;
                 if (annotation.name.empty())

@@ -1,6 +1,6 @@
 // What screen readers learn of the engine's windows beyond what Windows
-// tells them itself: frames are groups named by their caption, pictures
-// are graphics, lines and uncaptioned frames are hidden, and a table may
+// tells them itself: frames are groups named by their caption (panes when
+// they have none), pictures are graphics, lines are hidden, and a table may
 // name a window or control that shows no caption.
 #pragma once
 

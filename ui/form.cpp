@@ -127,7 +127,12 @@ void Form::Create() {
     else
         owner = ApplicationWindow();
 
-    hwnd_ = CreateWindowExW(exStyle, kFormClass, def_.caption ? def_.caption : L"", style, CW_USEDEFAULT, 0, 100,
+    // Made on the monitor it opens on, so that it is laid out at that
+    // monitor's DPI from the start; moved there later, it would be scaled
+    // on the way and land off centre.
+    const HMONITOR monitor = OpeningMonitor();
+    const RECT work = WorkArea(monitor);
+    hwnd_ = CreateWindowExW(exStyle, kFormClass, def_.caption ? def_.caption : L"", style, work.left, work.top, 100,
                             100, owner, nullptr, GetModuleHandleW(nullptr), this);
     if (hwnd_ == nullptr)
         platform::ThrowLastError(platform::FromAnsi(def_.name));
@@ -140,7 +145,7 @@ void Form::Create() {
         CreateControls();
         Layout();
         SizeToClient();
-        CentreOnMonitor();
+        CentreOn(monitor);
         // As a dialog box starts: focus rectangles and access-key underlines
         // stay hidden until the keyboard is used (unless the user always
         // wants them).

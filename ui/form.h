@@ -65,7 +65,8 @@ private:
     // Layout at the form's DPI (layout.cpp).
     void Layout();
     void SizeToClient();
-    void CentreOnMonitor();
+    HMONITOR OpeningMonitor() const;
+    void CentreOn(HMONITOR monitor);
     void ChangeDpi(UINT dpi, const RECT& suggested);
     RECT Place(HWND control, const ControlDef& def);
     void AutoSize(HWND control, const ControlDef& def, RECT& pixels);

@@ -135,29 +135,34 @@ void Form::SizeToClient() {
     }
 }
 
-// A new window opens in the middle of the work area of the monitor the user
-// is looking at: the one that holds the program's active (or first) window,
-// or the mouse when this is the program's first window.
-void Form::CentreOnMonitor() {
+// A new window opens on the monitor the user is looking at: the one that
+// holds the program's active (or first) window, or the mouse when this is the
+// program's first window.
+HMONITOR Form::OpeningMonitor() const {
     HWND anchor = nullptr;
     HWND active = GetActiveWindow();
     if (active != nullptr && active != hwnd_ && FormOf(active) != nullptr)
         anchor = active;
     for (const Form* form : LoadedForms())
-        if (anchor == nullptr && form != this)
+        if (anchor == nullptr && form != this && form->Hwnd() != nullptr)
             anchor = form->Hwnd();
-    HMONITOR monitor = nullptr;
-    if (anchor != nullptr) {
-        monitor = MonitorFromWindow(anchor, MONITOR_DEFAULTTONEAREST);
-    } else {
-        POINT mouse{};
-        GetCursorPos(&mouse);
-        monitor = MonitorFromPoint(mouse, MONITOR_DEFAULTTONEAREST);
-    }
+    if (anchor != nullptr)
+        return MonitorFromWindow(anchor, MONITOR_DEFAULTTONEAREST);
+    POINT mouse{};
+    GetCursorPos(&mouse);
+    return MonitorFromPoint(mouse, MONITOR_DEFAULTTONEAREST);
+}
+
+RECT WorkArea(HMONITOR monitor) {
     MONITORINFO info{};
     info.cbSize = sizeof(info);
     GetMonitorInfoW(monitor, &info);
-    const RECT& work = info.rcWork;
+    return info.rcWork;
+}
+
+// The window is centred in the work area of its monitor.
+void Form::CentreOn(HMONITOR monitor) {
+    const RECT work = WorkArea(monitor);
     RECT outer;
     GetWindowRect(hwnd_, &outer);
     int x = work.left + ((work.right - work.left) - (outer.right - outer.left)) / 2;

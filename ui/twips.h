@@ -11,6 +11,8 @@ inline int PixelsToTwips(int pixels, UINT dpi) { return MulDiv(pixels, 1440, sta
 
 // The DPI that a window is drawn at (the system DPI before Windows 10).
 UINT WindowDpi(HWND hwnd);
+// The work area (the screen without the task bar) of a monitor.
+RECT WorkArea(HMONITOR monitor);
 // Window size for a client size, at a DPI.
 BOOL AdjustRectForDpi(RECT* rect, DWORD style, BOOL menu, DWORD exStyle, UINT dpi);
 
