@@ -263,6 +263,7 @@ void Form::ReleaseResources() {
     menu_ = nullptr;  // destroyed with the window
     menuCommands_.clear();
     toolTip_ = nullptr;  // an owned window, destroyed with its owner
+    uiState_ = 0;        // a window loaded again starts afresh
 }
 
 HWND Form::Control(std::string_view name) const {
