@@ -28,7 +28,8 @@ set(TW_SETUP_EXE ${CMAKE_BINARY_DIR}/Tumblewick-${PROJECT_VERSION}-${setup_name}
 set(TW_ZIP ${CMAKE_BINARY_DIR}/Tumblewick-${PROJECT_VERSION}-${zip_name}.zip)
 
 # The wallpaper files that the catalogue names, read from its rows so that the
-# setup places exactly those.
+# setup places exactly those; their list for the setup script carries each
+# file's size and checksum, so it is written once they are drawn.
 set(catalogue ${CMAKE_SOURCE_DIR}/catalogue/catalogue.cpp)
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${catalogue})
 file(STRINGS ${catalogue} rows REGEX "\"[a-z]+\\.bmp\"")
@@ -37,17 +38,16 @@ list(LENGTH TW_WALLPAPER_FILES count)
 if(NOT count EQUAL 24)
     message(FATAL_ERROR "catalogue.cpp names ${count} wallpaper files, not 24")
 endif()
-set(list "")
-foreach(file IN LISTS TW_WALLPAPER_FILES)
-    string(APPEND list "!insertmacro WALLPAPER \"${file}\"\n")
-endforeach()
-file(CONFIGURE OUTPUT ${TW_WALLPAPER_LIST} CONTENT "${list}")
 
 list(TRANSFORM TW_WALLPAPER_FILES PREPEND ${TW_WALLPAPER_DIR}/ OUTPUT_VARIABLE wallpapers)
 add_custom_command(OUTPUT ${wallpapers}
     COMMAND ${CMAKE_SOURCE_DIR}/tools/make_pictures.py --wallpapers ${TW_WALLPAPER_DIR}
     DEPENDS ${CMAKE_SOURCE_DIR}/tools/make_pictures.py
     COMMENT "Drawing the 24 wallpapers")
+add_custom_command(OUTPUT ${TW_WALLPAPER_LIST}
+    COMMAND ${CMAKE_SOURCE_DIR}/tools/wallpaper_list.py ${TW_WALLPAPER_LIST} ${TW_WALLPAPER_DIR} ${TW_WALLPAPER_FILES}
+    DEPENDS ${CMAKE_SOURCE_DIR}/tools/wallpaper_list.py ${wallpapers}
+    COMMENT "Listing the wallpapers for the setup")
 
 # Stripped here too, so that the package is small whatever the build keeps.
 add_custom_command(OUTPUT ${TW_PACKAGED_EXE}

@@ -3,14 +3,18 @@
 ($TW_BUILD/setup-test, with its own HOME): an older version installed
 silently and upgraded by this one; the installed program used inside a Wine
 virtual desktop, where a click in Desktop Background must change what the
-screen shows; an uninstall after those clicks; and a setup that finds a
-read-only wallpaper in its way. The steps run in order, each on what the one
+screen shows; an uninstall after those clicks; then the setup and its
+uninstaller under hostile conditions (a running program, a folder that
+refuses writes, full drives, links, a parent's own files, two at once), each
+of which must end in a whole install or in the machine as it was, with the
+exit code the README lists. The steps run in order, each on what the one
 before left. Windows' own view (shortcuts, pictures, registry) comes from
 setup_probe.exe; the screen is read with ImageMagick, the input is xdotool.
 
 Run by ctest with DISPLAY, TW_BUILD and the package's paths (TW_SETUP, TW_ZIP,
 TW_PACKAGED_EXE, TW_WALLPAPERS, TW_WALLPAPER_LIST, TW_VERSION, TW_PROBE) set.
 """
+import hashlib
 import math
 import os
 import shutil
@@ -40,15 +44,16 @@ SHOTS = os.path.join(os.environ["TW_BUILD"], "screenshots")
 WALLPAPER_FOLDER = r"c:\share\Tumblewick\backgrounds\character backgrounds"
 DESKTOP = "Tumblewick"
 PICTURE = (1920, 1080)
+# Exit codes, as tools/setup.nsi and the README give them.
+EXIT_RUNNING, EXIT_BUSY, EXIT_NEWER, EXIT_FOLDER, EXIT_SPACE, EXIT_WRITE, EXIT_LINK = 3, 4, 5, 6, 7, 8, 9
 UNINSTALL_VALUES = {"DisplayName", "DisplayVersion", "Publisher", "DisplayIcon", "InstallLocation", "UninstallString",
                     "QuietUninstallString", "EstimatedSize", "NoModify", "NoRepair"}
 
 
 def unix_path(windows_path):
-    """Where a path on the prefix's drive C: lies on this machine."""
+    """Where a path on one of the prefix's drives lies on this machine."""
     drive, rest = windows_path.split(":", 1)
-    assert drive.lower() == "c", windows_path
-    return os.path.join(PREFIX, "drive_c", *[part for part in rest.split("\\") if part])
+    return os.path.join(PREFIX, "dosdevices", drive.lower() + ":", *[part for part in rest.split("\\") if part])
 
 
 def wine(*args, stderr=subprocess.DEVNULL, timeout=120):
@@ -153,6 +158,28 @@ def set_writable(windows_path, writable):
         subprocess.run(["chattr", "-i" if writable else "+i", path], check=True)
 
 
+def mount_tmpfs(path, size):
+    os.makedirs(path, exist_ok=True)
+    subprocess.run(["mount", "-t", "tmpfs", "-o", "size=" + size, "tmpfs", path], check=True)
+
+
+def umount(path):
+    # Wine's own processes may still hold files there: they go first.
+    subprocess.run([os.path.join(TOOLS, "prefix-stop")], env=ENV, check=True)
+    subprocess.run(["umount", path], check=True)
+
+
+def can_mount():
+    probe = os.path.join(ROOT, "mount-probe")
+    try:
+        mount_tmpfs(probe, "64k")
+    except (subprocess.CalledProcessError, OSError):
+        return False
+    umount(probe)
+    os.rmdir(probe)
+    return True
+
+
 def click(x, y):
     subprocess.run(["xdotool", "mousemove", str(x), str(y)], check=True)
     time.sleep(0.2)
@@ -188,22 +215,47 @@ class SetupTest(unittest.TestCase):
     def tearDownClass(cls):
         subprocess.run([os.path.join(TOOLS, "prefix-stop")], env=ENV, check=True)
 
-    def install(self, setup):
-        done = wine(setup, "/S", stderr=subprocess.PIPE)
-        self.assertEqual(done.returncode, 0, done.stderr)
+    def install(self, setup, *switches, status=0):
+        done = wine(setup, "/S", *switches, stderr=subprocess.PIPE)
+        self.assertEqual(done.returncode, status, done.stderr)
         return done.stderr
 
-    def expect_installed(self, state, exe, skipped=()):
-        """The program, its shortcuts, its wallpapers and its one entry, as
-        this setup places them."""
+    def uninstall(self, status=0):
+        """Runs the installed uninstaller silently as a script would to learn
+        its exit code: a copy of it, told where the install is."""
+        location = Probe("state").values()["InstallLocation"][1]
+        copy = os.path.join(ROOT, "uninstall-copy.exe")
+        shutil.copyfile(unix_path(location + r"\uninstall.exe"), copy)
+        done = wine(copy, "/S", "_?=" + location, stderr=subprocess.PIPE)
+        os.remove(copy)
+        self.assertEqual(done.returncode, status, done.stderr)
+        return done.stderr
+
+    def snapshot(self):
+        """Every file setup may touch, with a digest of its bytes, and the
+        entry."""
+        state = Probe("state")
+        files = {}
+        for folder in (unix_path(state.folder("LocalAppData") + r"\Programs"), unix_path(r"c:\share"),
+                       unix_path(state.folder("Programs")), unix_path(state.folder("Desktop"))):
+            for top, _, names in os.walk(folder):
+                for name in names:
+                    files[os.path.join(top, name)] = hashlib.sha256(read_file(os.path.join(top, name))).hexdigest()
+        return files, state.values(), state.all("entry")
+
+    def expect_installed(self, state, exe, skipped=(), version=VERSION, desktop=True, others=()):
+        """The program, its shortcuts, its wallpapers, its record among the
+        wallpapers and its one entry, as this setup places them."""
         location = state.folder("LocalAppData") + r"\Programs\Tumblewick"
         program = location + r"\Tumblewick.exe"
         self.assertEqual(state.all("entry"), [["HKCU", "Tumblewick"]], "one entry, the current user's")
         self.assertEqual(read_file(unix_path(program)), exe)
         self.assertEqual(sorted(os.listdir(unix_path(location))), ["Tumblewick.exe", "uninstall.exe"])
         self.assertEqual(state.links(), {state.folder("Programs") + r"\Tumblewick.lnk": program,
-                                         state.folder("Desktop") + r"\Tumblewick.lnk": program})
-        self.assertEqual(sorted(os.listdir(unix_path(WALLPAPER_FOLDER))), sorted(self.catalogue))
+                                         state.folder("Desktop") + r"\Tumblewick.lnk": program if desktop else "<missing>"})
+        markers = sorted(name for name in os.listdir(unix_path(WALLPAPER_FOLDER)) if name.startswith("installed for "))
+        self.assertEqual(len(markers), 1 + len(others), markers)
+        self.assertEqual(sorted(os.listdir(unix_path(WALLPAPER_FOLDER))), sorted(self.catalogue + markers))
         sizes_kib = math.ceil(len(exe) / 1024)
         for name, width, height in state.all("wallpaper"):
             built = read_file(os.path.join(WALLPAPERS, name))
@@ -213,7 +265,7 @@ class SetupTest(unittest.TestCase):
                 self.assertEqual((int(width), int(height)), PICTURE, name + " loads as a bitmap")
         self.assertEqual(state.values(), {
             "DisplayName": ("REG_SZ", "Tumblewick"),
-            "DisplayVersion": ("REG_SZ", VERSION),
+            "DisplayVersion": ("REG_SZ", version),
             "Publisher": ("REG_SZ", "Tumblewick"),
             "DisplayIcon": ("REG_SZ", program),
             "InstallLocation": ("REG_SZ", location),
@@ -224,7 +276,9 @@ class SetupTest(unittest.TestCase):
             "NoRepair": ("REG_DWORD", "1"),
         })
 
-    def expect_uninstalled(self, state, kept_wallpapers=()):
+    def expect_uninstalled(self, state, kept_wallpapers=(), share_kept=False):
+        """Nothing of an install: no program, shortcut or entry, and no
+        wallpaper folders but for files that were not setup's."""
         location = state.folder("LocalAppData") + r"\Programs\Tumblewick"
         self.assertEqual(state.status, 0, "the uninstall ran to its end")
         self.assertEqual((state.all("entry"), state.values()), ([], {}))
@@ -232,10 +286,12 @@ class SetupTest(unittest.TestCase):
         self.assertEqual(set(state.links().values()), {"<missing>"})
         if kept_wallpapers:
             self.assertEqual(sorted(os.listdir(unix_path(WALLPAPER_FOLDER))), sorted(kept_wallpapers))
+        elif share_kept:
+            self.assertEqual(os.listdir(unix_path(r"c:\share")), [], "a c:\\share that setup did not make stays")
         else:
             self.assertFalse(os.path.exists(unix_path(r"c:\share")), "the emptied wallpaper folders go")
 
-    def test_0_the_package(self):
+    def test_00_the_package(self):
         setup = read_file(SETUP)
         self.assertLessEqual(len(setup), 15 * 1024 * 1024)
         self.assertEqual(os.path.basename(SETUP), "Tumblewick-%s-%s.exe" % (VERSION, SETUP_KIND))
@@ -252,7 +308,7 @@ class SetupTest(unittest.TestCase):
         self.assertIn("Tumblewick-%s-setup.exe" % VERSION, readme)
         self.assertEqual(os.path.basename(os.environ["TW_ZIP"]), "Tumblewick-%s-%s.zip" % (VERSION, ZIP_KIND))
 
-    def test_1_an_upgrade_over_an_older_copy(self):
+    def test_01_an_upgrade_over_an_older_copy(self):
         # The older copy: the same setup script with an older version and a
         # different program file.
         older_exe = os.path.join(ROOT, "older", "Tumblewick.exe")
@@ -260,18 +316,26 @@ class SetupTest(unittest.TestCase):
         older = read_file(PACKAGED_EXE) + b"older copy"
         with open(older_exe, "wb") as f:
             f.write(older)
-        older_setup = os.path.join(ROOT, "older", "setup.exe")
+        older_setup = self.__class__.older_setup = os.path.join(ROOT, "older", "setup.exe")
+        self.__class__.older_exe = older
         subprocess.run(["makensis", "-V1", "-XTarget " + NSIS_TARGET, "-DVERSION=0.9.0", "-DEXE=" + older_exe, "-DWALLPAPERS=" + WALLPAPERS,
                         "-DWALLPAPER_LIST=" + os.environ["TW_WALLPAPER_LIST"],
                         "-DICON=" + os.path.join(SOURCE, "assets", "tumblewick.ico"), "-DOUTFILE=" + older_setup,
                         os.path.join(TOOLS, "setup.nsi")], check=True)
         self.install(older_setup)
-        self.assertEqual(Probe("state").values()["DisplayVersion"], ("REG_SZ", "0.9.0"))
+        self.expect_installed(Probe("state"), older, version="0.9.0")
 
         self.install(SETUP)
         self.expect_installed(Probe("state"), read_file(PACKAGED_EXE))
 
-    def test_2_a_click_changes_the_desktop_a_person_sees(self):
+        # Never back: the older setup over this one changes nothing.
+        before = self.snapshot()
+        report = self.install(older_setup, status=EXIT_NEWER)
+        self.assertIn("Tumblewick %s is installed, which is newer than this setup (0.9.0). Nothing was changed." % VERSION,
+                      report)
+        self.assertEqual(self.snapshot(), before)
+
+    def test_02_a_click_changes_the_desktop_a_person_sees(self):
         width, height = display_size()
         state = Probe("state")
         program = state.folder("LocalAppData") + r"\Programs\Tumblewick\Tumblewick.exe"
@@ -332,7 +396,7 @@ class SetupTest(unittest.TestCase):
         time.sleep(0.5)
         key("ctrl+F4")
 
-    def test_3_uninstall_keeps_what_the_clicks_made(self):
+    def test_03_uninstall_keeps_what_the_clicks_made(self):
         state = Probe("uninstall", "state")
         self.expect_uninstalled(state)
         self.assertEqual(read_file(unix_path(state.folder("Desktop") + r"\Barney.url")),
@@ -343,21 +407,202 @@ class SetupTest(unittest.TestCase):
                          "http://www.seussville.com/main.php?section=home&isbn=&catalogID=&eventID=")
         self.assertEqual(state.setting("Wallpaper"), WALLPAPER_FOLDER + r"\pinkydinkydoo.bmp")
 
-    def test_4_a_read_only_wallpaper_is_reported_and_skipped(self):
+    def test_04_a_parents_own_wallpaper_files_are_kept_and_reported(self):
+        # A read-only one, and a picture of the parent's own under a
+        # wallpaper's name.
         taken = READ_ONLY_WALLPAPER
+        own = WALLPAPER_FOLDER + r"\barney.bmp"
         self.assertEqual(Probe("readonly", taken).status, 0)
+        with open(unix_path(own), "wb") as f:
+            f.write(b"a parent's picture")
         set_writable(taken, False)
         try:
-            report = self.install(SETUP)
-            self.assertIn("Tumblewick setup: could not write %s: skipped" % taken, report)
-            self.expect_installed(Probe("state"), read_file(PACKAGED_EXE), skipped=("bigbird.bmp",))
+            report = self.install(SETUP, "/NODESKTOP")
+            for path in (taken, own):
+                self.assertIn("Tumblewick setup: Kept %s: a file of that name that Tumblewick's setup did not place"
+                              % path, report)
+            self.expect_installed(Probe("state"), read_file(PACKAGED_EXE), skipped=("bigbird.bmp", "barney.bmp"),
+                                  desktop=False)
             self.assertEqual(read_file(unix_path(taken)), b"the user's own file")
 
             # Not placed by setup, so not taken away by its uninstaller.
-            self.expect_uninstalled(Probe("uninstall", "state"), kept_wallpapers=["bigbird.bmp"])
+            self.uninstall()
+            self.expect_uninstalled(Probe("state"), kept_wallpapers=["bigbird.bmp", "barney.bmp"])
             self.assertEqual(read_file(unix_path(taken)), b"the user's own file")
+            self.assertEqual(read_file(unix_path(own)), b"a parent's picture")
         finally:
             set_writable(taken, True)
+        shutil.rmtree(unix_path(r"c:\share"))
+
+    def test_05_nothing_is_replaced_or_removed_while_the_program_runs(self):
+        self.install(self.older_setup)
+        program = Probe("state").folder("LocalAppData") + r"\Programs\Tumblewick\Tumblewick.exe"
+        running = subprocess.Popen([os.path.join(TOOLS, "wine-run"), program], env=ENV, stdin=subprocess.DEVNULL,
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
+        try:
+            self.assertEqual(Probe("running").status, 0)
+            before = self.snapshot()
+            for run in (lambda: self.install(SETUP, status=EXIT_RUNNING), lambda: self.uninstall(EXIT_RUNNING)):
+                self.assertIn("Tumblewick is running. Close it, then run this again. Nothing was changed.", run())
+                self.assertEqual(self.snapshot(), before)
+                self.assertIsNone(running.poll(), "the program still runs")
+        finally:
+            os.killpg(running.pid, signal.SIGKILL)
+            running.wait()
+        self.install(SETUP)
+        self.expect_installed(Probe("state"), read_file(PACKAGED_EXE))
+        self.uninstall()
+        self.expect_uninstalled(Probe("state"))
+
+    def test_06_a_folder_that_cannot_be_used_changes_nothing(self):
+        before = self.snapshot()
+        # One that refuses writes; a file in the way; a path too long.
+        refusing = os.path.join(ROOT, "refusing")
+        os.makedirs(refusing)
+        subprocess.run(["chattr", "+i", refusing], check=True)
+        try:
+            report = self.install(SETUP, "/D=Z:" + refusing.replace("/", "\\"), status=EXIT_WRITE)
+        finally:
+            subprocess.run(["chattr", "-i", refusing], check=True)
+        self.assertIn("Could not write Z:%s\\Tumblewick.exe. Nothing was changed." % refusing.replace("/", "\\"), report)
+        self.assertEqual(os.listdir(refusing), [])
+        self.assertEqual(self.snapshot(), before)
+        with open(unix_path(r"c:\afile"), "wb") as f:
+            f.write(b"in the way")
+        self.assertIn('Cannot install into "c:\\afile\\Tumblewick"',
+                      self.install(SETUP, r"/D=c:\afile\Tumblewick", status=EXIT_FOLDER))
+        self.install(SETUP, "/D=c:\\" + "long-folder-name-" * 15, status=EXIT_FOLDER)
+        # Quoted, NSIS would not see it and would take its default instead.
+        self.install(SETUP, "/D=c:\\a folder", status=EXIT_FOLDER)
+        os.remove(unix_path(r"c:\afile"))
+        self.assertEqual(self.snapshot(), before)
+
+    def test_07_full_drives_change_nothing(self):
+        if not can_mount():
+            self.skipTest("this host cannot mount a small file system")
+        small = os.path.join(ROOT, "small drive")
+        drive_d = os.path.join(PREFIX, "dosdevices", "d:")
+        mount_tmpfs(small, "3m")
+        os.symlink(small, drive_d)
+        try:
+            # Room for neither program: nothing written at all.
+            with open(os.path.join(small, "ballast"), "wb") as f:
+                f.write(b"\0" * (2 * 1024 * 1024))
+            before = self.snapshot()
+            report = self.install(SETUP, r"/D=D:\Tumblewick", status=EXIT_SPACE)
+            self.assertIn("Not enough free space on D:\\", report)
+            self.assertEqual((self.snapshot(), os.listdir(small)), (before, ["ballast"]))
+
+            # Room for one program, not for the new one beside it: the older
+            # install stays whole.
+            os.remove(os.path.join(small, "ballast"))
+            self.install(self.older_setup, r"/D=D:\Tumblewick")
+            before = self.snapshot()
+            self.install(SETUP, status=EXIT_SPACE)
+            self.assertEqual(self.snapshot(), before)
+            self.assertEqual(read_file(os.path.join(small, "Tumblewick", "Tumblewick.exe")), self.older_exe)
+            self.uninstall()
+            self.assertEqual(os.listdir(small), [])
+            self.expect_uninstalled(Probe("state"))
+
+            # The wallpapers' drive with 20 MB free: a folder mounted under
+            # c:\ counts as a link, so drive C: itself moves to a small file
+            # system for this.
+            drive_c = os.path.join(PREFIX, "drive_c")
+            small_c = os.path.join(ROOT, "small c")
+            used_kib = int(subprocess.run(["du", "-sk", drive_c], capture_output=True, text=True, check=True)
+                           .stdout.split()[0])
+            mount_tmpfs(small_c, "%dk" % (used_kib + 20 * 1024))
+            link_c = os.path.join(PREFIX, "dosdevices", "c:")
+            try:
+                subprocess.run(["cp", "-a", drive_c + "/.", small_c], check=True)
+                os.remove(link_c)
+                os.symlink(small_c, link_c)
+                before = self.snapshot()
+                report = self.install(SETUP, r"/D=D:\Tumblewick", status=EXIT_SPACE)
+                self.assertIn("Not enough free space on C:\\ for the wallpapers in %s" % WALLPAPER_FOLDER, report)
+                self.assertEqual((self.snapshot(), os.listdir(small)), (before, []))
+            finally:
+                if os.path.islink(link_c):
+                    os.remove(link_c)
+                os.symlink("../drive_c", link_c)
+                umount(small_c)
+        finally:
+            os.remove(drive_d)
+            umount(small)
+
+    def test_08_no_wallpaper_is_written_or_removed_through_a_link(self):
+        # A parent's folder holding a picture with a wallpaper's very bytes.
+        parents = os.path.join(ROOT, "parent's pictures")
+        os.makedirs(parents)
+        picture = read_file(os.path.join(WALLPAPERS, "barney.bmp"))
+        with open(os.path.join(parents, "barney.bmp"), "wb") as f:
+            f.write(picture)
+        link = unix_path(WALLPAPER_FOLDER)
+        os.makedirs(os.path.dirname(link))
+        os.symlink(parents, link)
+        before = self.snapshot()
+        self.assertIn('"%s" is a link or a file, not a plain folder' % WALLPAPER_FOLDER,
+                      self.install(SETUP, status=EXIT_LINK))
+        self.assertEqual(self.snapshot(), before)
+        self.assertEqual(os.listdir(parents), ["barney.bmp"])
+
+        # Installed, then the folder swapped for the link: uninstall leaves
+        # the link and all behind it alone.
+        os.remove(link)
+        self.install(SETUP)
+        placed = os.path.join(ROOT, "placed wallpapers")
+        os.rename(link, placed)
+        os.symlink(parents, link)
+        self.uninstall()
+        self.assertEqual((os.listdir(parents), read_file(os.path.join(parents, "barney.bmp"))), (["barney.bmp"], picture))
+        os.remove(link)
+        shutil.rmtree(placed)
+        shutil.rmtree(unix_path(r"c:\share"))
+        self.expect_uninstalled(Probe("state"))
+
+    def test_09_two_at_once_end_whole(self):
+        # A setup started while another runs, or while the uninstaller runs,
+        # waits for its turn: the end state is whole either way.
+        runs = [subprocess.Popen([os.path.join(TOOLS, "wine-run"), SETUP, "/S"], env=ENV, stdin=subprocess.DEVNULL,
+                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL) for _ in range(2)]
+        self.assertEqual([run.wait(120) for run in runs], [0, 0])
+        self.expect_installed(Probe("state"), read_file(PACKAGED_EXE))
+
+        location = Probe("state").folder("LocalAppData") + r"\Programs\Tumblewick"
+        copy = os.path.join(ROOT, "uninstall-copy.exe")
+        shutil.copyfile(unix_path(location + r"\uninstall.exe"), copy)
+        uninstalling = subprocess.Popen([os.path.join(TOOLS, "wine-run"), copy, "/S", "_?=" + location], env=ENV,
+                                        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        time.sleep(0.3)
+        self.install(SETUP)
+        self.assertEqual(uninstalling.wait(120), 0)
+        state = Probe("state")
+        if state.all("entry"):
+            self.expect_installed(state, read_file(PACKAGED_EXE))
+            self.uninstall()
+            state = Probe("state")
+        self.expect_uninstalled(state)
+
+    def test_10_the_wallpapers_go_with_the_last_install(self):
+        # A c:\share of someone else's, and another account's install
+        # recorded beside this one's.
+        os.makedirs(unix_path(r"c:\share"))
+        self.install(SETUP)
+        folder = unix_path(WALLPAPER_FOLDER)
+        mine, = [name for name in os.listdir(folder) if name.startswith("installed for ")]
+        shutil.copyfile(os.path.join(folder, mine), os.path.join(folder, "installed for another account.ini"))
+        self.expect_installed(Probe("state"), read_file(PACKAGED_EXE), others=["another account"])
+        self.uninstall()
+        self.assertEqual(sorted(os.listdir(folder)), sorted(self.catalogue + ["installed for another account.ini"]))
+
+        # That account's uninstall, as the last: its record goes, and with it
+        # the wallpapers and the folders setup made.
+        self.install(SETUP)
+        os.remove(os.path.join(folder, "installed for another account.ini"))
+        self.uninstall()
+        self.expect_uninstalled(Probe("state"), share_kept=True)
+        os.rmdir(unix_path(r"c:\share"))
 
 
 if __name__ == "__main__":

@@ -7,6 +7,7 @@
 //   uninstall              runs the uninstall entry's QuietUninstallString as
 //                          Windows would and waits until the uninstall is done
 //   readonly PATH          makes PATH a small read-only file, folders and all
+//   running                waits until the program has marked itself running
 //   desktop NAME           works on that desktop from here on (first, before
 //                          anything makes a window)
 //   find TITLE CONTROL,CONTROL...
@@ -26,6 +27,7 @@
 #include <vector>
 
 #include "catalogue/catalogue.h"
+#include "platform/running_marker.h"
 #include "platform/text.h"
 #include "ui/form.h"
 
@@ -220,6 +222,17 @@ bool ReadOnlyFile(const std::wstring& path) {
     return SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY) != 0;
 }
 
+bool ProgramRunning() {
+    for (int i = 0; i < 300; ++i) {
+        if (HANDLE marker = OpenMutexW(SYNCHRONIZE, FALSE, platform::kRunningMarkerName); marker != nullptr) {
+            CloseHandle(marker);
+            return true;
+        }
+        Sleep(100);
+    }
+    return false;
+}
+
 // Windows on another desktop never count as visible: the thread moves there,
 // once the desktop is there.
 bool UseDesktop(const std::wstring& name) {
@@ -303,6 +316,8 @@ int wmain(int argc, wchar_t** argv) {
             ok = Uninstall();
         } else if (command == L"readonly" && i + 1 < args.size()) {
             ok = ReadOnlyFile(args[++i]);
+        } else if (command == L"running") {
+            ok = ProgramRunning();
         } else if (command == L"desktop" && i + 1 < args.size()) {
             ok = UseDesktop(args[++i]);
         } else if (command == L"find" && i + 2 < args.size()) {
