@@ -12,7 +12,8 @@
 ; Built by the `setup` target (tools/setup.cmake):
 ;   makensis -DVERSION=1.2.3 -DEXE=<stripped Tumblewick.exe>
 ;            -DWALLPAPERS=<folder of the 24 BMPs> -DWALLPAPER_LIST=<.nsh>
-;            -DICON=<program icon> -DOUTFILE=<setup exe> setup.nsi
+;            -DICON=<program icon> -DOUTFILE=<setup exe> -DPUBLISHER=<name>
+;            -DWEBSITE=<address> -DSIGN=<tools/sign> setup.nsi
 ; WALLPAPER_LIST (tools/wallpaper_list.py) holds one
 ; `!insertmacro WALLPAPER "<file name>" <size> <CRC-32>` line for each
 ; wallpaper file the catalogue names, and WALLPAPER_KIB, their size in all.
@@ -55,17 +56,22 @@ ManifestDPIAware true
 
 Name "Tumblewick"
 OutFile "${OUTFILE}"
+; Signed as they are made when the build has a certificate (tools/sign does
+; nothing otherwise).
+!uninstfinalize '"${SIGN}" "%1" "Tumblewick" "${WEBSITE}"'
+!finalize '"${SIGN}" "%1" "Tumblewick" "${WEBSITE}"'
+
 InstallDir "$LOCALAPPDATA\Programs\Tumblewick"
 ; An upgrade goes where the installed copy is.
 InstallDirRegKey HKCU "${UNINSTALL_KEY}" "InstallLocation"
 
 VIProductVersion "${VERSION}.0"
 VIAddVersionKey "ProductName" "Tumblewick"
-VIAddVersionKey "CompanyName" "Tumblewick"
+VIAddVersionKey "CompanyName" "${PUBLISHER}"
 VIAddVersionKey "FileDescription" "Tumblewick setup"
 VIAddVersionKey "FileVersion" "${VERSION}"
 VIAddVersionKey "ProductVersion" "${VERSION}"
-VIAddVersionKey "LegalCopyright" "Copyright (C) 2026 Tumblewick"
+VIAddVersionKey "LegalCopyright" "Copyright (C) 2026 ${PUBLISHER}"
 
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
@@ -703,7 +709,7 @@ Section "-Commit"
 
     WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "Tumblewick"
     WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
-    WriteRegStr HKCU "${UNINSTALL_KEY}" "Publisher" "Tumblewick"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
     WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\Tumblewick.exe"
     WriteRegStr HKCU "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
     WriteRegStr HKCU "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'

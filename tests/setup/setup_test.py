@@ -41,6 +41,7 @@ SHIPPED = os.environ["TW_ARCH"] == "i686"
 SETUP_KIND, ZIP_KIND, NSIS_TARGET = ("setup", "win32", "x86-unicode") if SHIPPED else ("x64-setup", "win64", "amd64-unicode")
 SHOTS = os.path.join(os.environ["TW_BUILD"], "screenshots")
 
+WEBSITE = "http://www.tumblewick.com"
 WALLPAPER_FOLDER = r"c:\share\Tumblewick\backgrounds\character backgrounds"
 DESKTOP = "Tumblewick"
 PICTURE = (1920, 1080)
@@ -321,6 +322,7 @@ class SetupTest(unittest.TestCase):
         subprocess.run(["makensis", "-V1", "-XTarget " + NSIS_TARGET, "-DVERSION=0.9.0", "-DEXE=" + older_exe, "-DWALLPAPERS=" + WALLPAPERS,
                         "-DWALLPAPER_LIST=" + os.environ["TW_WALLPAPER_LIST"],
                         "-DICON=" + os.path.join(SOURCE, "assets", "tumblewick.ico"), "-DOUTFILE=" + older_setup,
+                        "-DPUBLISHER=Tumblewick", "-DWEBSITE=" + WEBSITE, "-DSIGN=" + os.path.join(TOOLS, "sign"),
                         os.path.join(TOOLS, "setup.nsi")], check=True)
         self.install(older_setup)
         self.expect_installed(Probe("state"), older, version="0.9.0")
@@ -583,6 +585,48 @@ class SetupTest(unittest.TestCase):
             self.uninstall()
             state = Probe("state")
         self.expect_uninstalled(state)
+
+    def test_11_a_signed_package_verifies(self):
+        # A throwaway code-signing certificate, its own authority.
+        signing = os.path.join(ROOT, "signing")
+        os.makedirs(signing)
+        key, cert, pfx = (os.path.join(signing, name) for name in ("key.pem", "cert.pem", "cert.pfx"))
+        subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-keyout", key,
+                        "-out", cert, "-subj", "/CN=Tumblewick test signing", "-addext", "extendedKeyUsage=codeSigning",
+                        "-addext", "basicConstraints=critical,CA:TRUE"], check=True, capture_output=True)
+        subprocess.run(["openssl", "pkcs12", "-export", "-inkey", key, "-in", cert, "-out", pfx,
+                        "-passout", "pass:a test password"], check=True)
+        tree = os.path.join(signing, "build")
+        env = dict(os.environ, TUMBLEWICK_SIGN_PFX=pfx, TUMBLEWICK_SIGN_PASSWORD="a test password")
+        configured = subprocess.run(["cmake", "-S", SOURCE, "-B", tree, "-DBUILD_TESTING=OFF", "-DCMAKE_BUILD_TYPE=Release",
+                                     "-DCMAKE_TOOLCHAIN_FILE=%s/cmake/mingw-%s.cmake" % (SOURCE, os.environ["TW_ARCH"])],
+                                    env=env, check=True, capture_output=True, text=True).stdout
+        self.assertIn("Signing the package with " + pfx, configured)
+        subprocess.run(["cmake", "--build", tree, "-j2", "--target", "setup"], env=env, check=True, capture_output=True)
+
+        def verify(path):
+            return subprocess.run(["osslsigncode", "verify", "-CAfile", cert, "-in", path],
+                                  capture_output=True, text=True).returncode
+        setup = os.path.join(tree, os.path.basename(SETUP))
+        with zipfile.ZipFile(os.path.join(tree, os.path.basename(os.environ["TW_ZIP"]))) as portable:
+            zipped = os.path.join(signing, "zipped.exe")
+            with open(zipped, "wb") as f:
+                f.write(portable.read("Tumblewick/Tumblewick.exe"))
+        self.install(setup)
+        location = Probe("state").values()["InstallLocation"][1]
+        uninstaller = os.path.join(signing, "uninstall.exe")
+        shutil.copyfile(unix_path(location + r"\uninstall.exe"), uninstaller)
+        self.uninstall()
+        signed = [os.path.join(tree, "package", "Tumblewick.exe"), setup, uninstaller, zipped]
+        self.assertEqual([verify(path) for path in signed], [0] * 4)
+
+        flipped = os.path.join(signing, "flipped.exe")
+        data = bytearray(read_file(signed[0]))
+        data[len(data) // 2] ^= 0x01
+        with open(flipped, "wb") as f:
+            f.write(data)
+        self.assertNotEqual(verify(flipped), 0)
+        shutil.rmtree(signing)
 
     def test_10_the_wallpapers_go_with_the_last_install(self):
         # A c:\share of someone else's, and another account's install
