@@ -205,6 +205,11 @@ class SetupTest(unittest.TestCase):
     def setUpClass(cls):
         subprocess.run([os.path.join(TOOLS, "prefix-stop")], env=ENV, check=True)
         set_writable(READ_ONLY_WALLPAPER, True)
+        # What a run that was stopped may have left mounted.
+        with open("/proc/mounts") as mounts:
+            for mount_point in [line.split()[1].replace("\\040", " ") for line in mounts]:
+                if mount_point.startswith(ROOT + "/"):
+                    subprocess.run(["umount", "-l", mount_point], check=False)
         shutil.rmtree(ROOT, ignore_errors=True)
         os.makedirs(ROOT)
         subprocess.run([os.path.join(TOOLS, "prefix-setup")], env=ENV, check=True)
@@ -370,7 +375,7 @@ class SetupTest(unittest.TestCase):
             time.sleep(0.5)
             click(*window.control("btnCancel"))
             time.sleep(0.5)
-        for folder, name in (("Desktop", "Barney.url"), ("StartMenu", "Elmo's World.url")):
+        for folder, name in (("Desktop", "Barney.url"), ("Programs", "Elmo's World.url")):
             path = unix_path(state.folder(folder) + "\\" + name)
             self.assertTrue(wait_for(lambda: os.path.exists(path)), path)
 
@@ -403,7 +408,7 @@ class SetupTest(unittest.TestCase):
         self.expect_uninstalled(state)
         self.assertEqual(read_file(unix_path(state.folder("Desktop") + r"\Barney.url")),
                          b"[InternetShortcut]\r\nURL=http://www.barney.com/usa/index.html\r\n")
-        self.assertEqual(read_file(unix_path(state.folder("StartMenu") + r"\Elmo's World.url")),
+        self.assertEqual(read_file(unix_path(state.folder("Programs") + r"\Elmo's World.url")),
                          b"[InternetShortcut]\r\nURL=http://www.sesameworkshop.org/sesamestreet/elmosworld/\r\n")
         self.assertEqual(state.setting("Start Page"),
                          "http://www.seussville.com/main.php?section=home&isbn=&catalogID=&eventID=")
