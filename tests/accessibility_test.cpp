@@ -62,6 +62,40 @@ Heard Standard(HWND window) {
     return object != nullptr ? Read(object) : Heard{};
 }
 
+// Whether an object is Windows' own, which tells its window (IOleWindow);
+// the program's object laid over it tells nothing beyond IAccessible.
+bool TellsItsWindow(IAccessible* object) {
+    IOleWindow* window = nullptr;
+    if (FAILED(object->QueryInterface(IID_PPV_ARGS(&window))))
+        return false;
+    window->Release();
+    return true;
+}
+
+// Whether this system's standard objects take Dynamic Annotation: a role laid
+// on a static control of the test's own, as a reader hears it.
+bool StandardObjectsTakeAnnotation() {
+    HWND probe = CreateWindowExW(0, L"STATIC", L"probe", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                 GetModuleHandleW(nullptr), nullptr);
+    IAccPropServices* services = nullptr;
+    EXPECT_EQ(CoCreateInstance(CLSID_AccPropServices, nullptr, CLSCTX_INPROC_SERVER, IID_IAccPropServices,
+                               reinterpret_cast<void**>(&services)),
+              S_OK);
+    bool taken = false;
+    if (services != nullptr) {
+        VARIANT role{};
+        role.vt = VT_I4;
+        role.lVal = ROLE_SYSTEM_GRAPHIC;
+        const DWORD client = static_cast<DWORD>(OBJID_CLIENT);
+        taken = SUCCEEDED(services->SetHwndProp(probe, client, CHILDID_SELF, PROPID_ACC_ROLE, role)) &&
+                Aloud(probe).role == ROLE_SYSTEM_GRAPHIC;
+        services->ClearHwndProps(probe, client, CHILDID_SELF, &PROPID_ACC_ROLE, 1);
+        services->Release();
+    }
+    DestroyWindow(probe);
+    return taken;
+}
+
 std::vector<HWND> ControlsNamed(HWND form, const std::wstring& name) {
     std::vector<HWND> found;
     for (HWND child = GetWindow(form, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT))
@@ -128,6 +162,26 @@ TEST_F(ScreenReader, FramesAreGroupsNamedByTheirCaptionOrUnnamedPanes) {
     Heard cancel = Aloud(window.Control("btnCancel"));
     EXPECT_EQ(cancel.role, Standard(window.Control("btnCancel")).role);
     EXPECT_EQ(cancel.name, L"Cancel");
+}
+
+// The program lays its names and roles over Windows' own objects, and
+// answers with an object of its own only where they are not heard (Wine).
+TEST_F(ScreenReader, TheProgramsOwnObjectAnswersOnlyWhereAnnotationIsNotHeard) {
+    auto& splash = ui::Instance<app::frmSplash>();
+    Open(splash);
+    HWND logo = splash.Control("imgLogo");
+    IAccessible* object = nullptr;
+    ASSERT_EQ(AccessibleObjectFromWindow(logo, OBJID_CLIENT, IID_PPV_ARGS(&object)), S_OK);
+    bool standardAnswered = TellsItsWindow(object);
+    Heard heard = Read(object);
+    EXPECT_EQ(heard.role, ROLE_SYSTEM_GRAPHIC);
+    EXPECT_EQ(heard.name, L"Tumblewick logo");
+
+    IAccessible* standard = nullptr;
+    ASSERT_EQ(CreateStdAccessibleObject(logo, OBJID_CLIENT, IID_PPV_ARGS(&standard)), S_OK);
+    EXPECT_TRUE(TellsItsWindow(standard));
+    standard->Release();
+    EXPECT_EQ(standardAnswered, StandardObjectsTakeAnnotation());
 }
 
 TEST_F(ScreenReader, AboutSeparatorLinesAreHidden) {

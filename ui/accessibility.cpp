@@ -10,21 +10,18 @@ namespace ui {
 
 namespace {
 
-// What a table adds to Windows' standard object.
-struct Annotation {
-    LONG role = 0;      // 0: the standard role
-    std::wstring name;  // empty: the standard name
-    bool hidden = false;
-};
+using platform::AccessibleAnnotation;
 
 bool IsSelf(const VARIANT& child) { return child.vt == VT_I4 && child.lVal == CHILDID_SELF; }
 
 // Windows' standard object with an annotation laid over it: every call but
 // the role, name and state of the object itself goes on to the standard one.
-// Wine: its standard objects ignore Dynamic Annotation (IAccPropServices), so the window answers with this.
+// It hides the standard object's other interfaces, so it answers only where
+// Dynamic Annotation does not take effect.
+// Wine: refuses Dynamic Annotation (IAccPropServices), so there the window answers with this.
 class AnnotatedAccessible final : public IAccessible {
 public:
-    AnnotatedAccessible(IAccessible* standard, Annotation annotation)
+    AnnotatedAccessible(IAccessible* standard, AccessibleAnnotation annotation)
         : standard_(standard), annotation_(std::move(annotation)) {}
     AnnotatedAccessible(const AnnotatedAccessible&) = delete;
     AnnotatedAccessible& operator=(const AnnotatedAccessible&) = delete;
@@ -140,12 +137,12 @@ private:
     ~AnnotatedAccessible() { standard_->Release(); }
 
     IAccessible* standard_;
-    Annotation annotation_;
+    AccessibleAnnotation annotation_;
     LONG references_ = 1;
 };
 
 // The annotated object for the reader, or 0 when it cannot be made.
-LRESULT AnnotatedAnswer(HWND window, WPARAM wParam, Annotation annotation) {
+LRESULT AnnotatedAnswer(HWND window, WPARAM wParam, AccessibleAnnotation annotation) {
     IAccessible* standard = nullptr;
     if (FAILED(platform::CreateStandardAccessible(window, OBJID_CLIENT, &standard)))
         return 0;
@@ -159,17 +156,51 @@ LRESULT AnnotatedAnswer(HWND window, WPARAM wParam, Annotation annotation) {
     return result;
 }
 
-// Answers for the client area when the table adds something to it; every
-// other request, and one that fails, gets what Windows gives by itself. No
-// failure leaves the window procedure: out of memory, the reader gets the
-// standard object.
+// How the table's annotations reach readers, chosen at the first request
+// of a reader and kept for the process (the windows all live on the thread
+// of the message loop): Deciding while the first annotation is read back.
+enum class Route { Undecided, Deciding, Annotation, Proxy };
+Route g_route = Route::Undecided;
+
+// Marks a window whose annotation is laid, to be cleared when it goes.
+constexpr wchar_t kAnnotatedMark[] = L"Tumblewick.Annotated";
+
+// Whether the window's annotation is laid where readers hear it. The first
+// one laid is read back as a reader would hear it, and decides for every
+// window; one that cannot be laid counts as not heard.
+bool Annotated(HWND window, const AccessibleAnnotation& annotation) {
+    if (GetPropW(window, kAnnotatedMark) != nullptr)
+        return true;
+    bool laid = SUCCEEDED(platform::Annotate(window, annotation));
+    if (laid && !SetPropW(window, kAnnotatedMark, window)) {
+        platform::ClearAnnotation(window);
+        laid = false;
+    }
+    if (g_route != Route::Undecided)
+        return laid;
+    g_route = Route::Deciding;
+    bool heard = laid && platform::ReaderHears(window, annotation);
+    g_route = heard ? Route::Annotation : Route::Proxy;
+    if (laid && !heard)
+        ForgetScreenReader(window);
+    return heard;
+}
+
+// Lays the table's annotation on the window at a reader's first request;
+// where that does not take effect, answers for the client area with the
+// object laid over the standard one. Every other request, and one that
+// fails, gets what Windows gives by itself. No failure leaves the window
+// procedure: out of memory, the reader gets the standard object.
 template <class Build>
 LRESULT Answer(HWND window, WPARAM wParam, LPARAM lParam, Build annotationOf) {
-    // The object id travels as a DWORD in the low half of lParam.
-    if (static_cast<LONG>(lParam) == OBJID_CLIENT) {
+    // While the first annotation is read back, the reader is the program.
+    if (g_route != Route::Deciding) {
         try {
-            Annotation annotation = annotationOf();
-            if (annotation.role != 0 || !annotation.name.empty() || annotation.hidden)
+            AccessibleAnnotation annotation = annotationOf();
+            // Wine: refuses annotation, so there the program's own object answers.
+            bool laidOver = !annotation.Empty() && (g_route == Route::Proxy || !Annotated(window, annotation));
+            // The object id travels as a DWORD in the low half of lParam.
+            if (laidOver && static_cast<LONG>(lParam) == OBJID_CLIENT)
                 if (LRESULT answer = AnnotatedAnswer(window, wParam, std::move(annotation)))
                     return answer;
         } catch (const std::bad_alloc&) {
@@ -182,12 +213,12 @@ LRESULT Answer(HWND window, WPARAM wParam, LPARAM lParam, Build annotationOf) {
 
 LRESULT AnswerScreenReader(HWND form, const FormDef& def, WPARAM wParam, LPARAM lParam) {
     return Answer(form, wParam, lParam,
-                  [&] { return Annotation{.name = def.accessibleName ? def.accessibleName : L""}; });
+                  [&] { return AccessibleAnnotation{.name = def.accessibleName ? def.accessibleName : L""}; });
 }
 
 LRESULT AnswerScreenReader(HWND control, const ControlDef& def, WPARAM wParam, LPARAM lParam) {
     return Answer(control, wParam, lParam, [&] {
-        Annotation annotation{.name = def.accessibleName ? def.accessibleName : L""};
+        AccessibleAnnotation annotation{.name = def.accessibleName ? def.accessibleName : L""};
         switch (def.kind) {
         case Kind::Frame: {
             // A frame's caption names its group, as it is drawn; one without
@@ -217,6 +248,11 @@ LRESULT AnswerScreenReader(HWND control, const ControlDef& def, WPARAM wParam, L
         }
         return annotation;
     });
+}
+
+void ForgetScreenReader(HWND window) {
+    if (RemovePropW(window, kAnnotatedMark) != nullptr)
+        platform::ClearAnnotation(window);
 }
 
 }  // namespace ui

@@ -11,10 +11,16 @@
 namespace ui {
 
 // The answer to a WM_GETOBJECT that a form or one of the engine's own
-// controls receives: for its client area, when the table adds something,
-// Windows' standard object with the table's role, name or hiding laid over
-// it; otherwise what DefWindowProc answers.
+// controls receives. When the table adds something, the first request lays
+// it over Windows' standard object with Dynamic Annotation and leaves the
+// answer to DefWindowProc; where annotation does not take effect (the first
+// one laid in the process is read back to know), the client area is answered
+// with the standard object and the table's role, name or hiding over it.
 LRESULT AnswerScreenReader(HWND form, const FormDef& def, WPARAM wParam, LPARAM lParam);
 LRESULT AnswerScreenReader(HWND control, const ControlDef& def, WPARAM wParam, LPARAM lParam);
+
+// Clears what AnswerScreenReader laid on the window; called as it is
+// destroyed.
+void ForgetScreenReader(HWND window);
 
 }  // namespace ui

@@ -75,6 +75,7 @@ LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         return reinterpret_cast<LRESULT>(GetPropW(hwnd, L"Font"));
     case WM_DESTROY:
         RemovePropW(hwnd, L"Font");
+        ForgetScreenReader(hwnd);
         break;
     case WM_GETOBJECT:
         return AnswerScreenReader(hwnd, *DefOf(hwnd), wParam, lParam);
@@ -108,6 +109,9 @@ LRESULT CALLBACK ImageProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     }
     case WM_ERASEBKGND:
         return TRUE;
+    case WM_DESTROY:
+        ForgetScreenReader(hwnd);
+        break;
     case WM_NCDESTROY:
         DeleteObject(RemovePropW(hwnd, L"Picture"));
         break;
@@ -164,6 +168,9 @@ LRESULT CALLBACK LineProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     }
     case WM_NCHITTEST:
         return HTTRANSPARENT;
+    case WM_DESTROY:
+        ForgetScreenReader(hwnd);
+        break;
     case WM_GETOBJECT:
         return AnswerScreenReader(hwnd, *DefOf(hwnd), wParam, lParam);
     }

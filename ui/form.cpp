@@ -368,6 +368,7 @@ LRESULT Form::Message(UINT msg, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_DESTROY:
         RemovePropW(hwnd_, L"Tumblewick.Focus");
+        ForgetScreenReader(hwnd_);
         ReleaseResources();
         break;
     }
