@@ -14,6 +14,10 @@
 //                          waits for a visible window of that title with those
 //                          controls; prints the centre of each control on the
 //                          screen, then every visible window
+//   machine                the all-users folders and shortcuts, and the values
+//                          of each machine-wide uninstall entry (see Machine)
+//   message TITLE          waits for a visible window of that title, prints
+//                          the text of each of its controls and presses OK
 #include <windows.h>
 
 #include <objbase.h>
@@ -302,6 +306,70 @@ bool Find(const std::wstring& title, const std::vector<std::wstring>& names) {
     return false;
 }
 
+// "folder", "link" and "mvalue KEY NAME TYPE DATA" lines for an install
+// for every user of the machine.
+void Machine() {
+    static HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    (void)com;
+    Print(L"folder\tCommonPrograms\t" + Folder(CSIDL_COMMON_PROGRAMS));
+    Print(L"folder\tCommonDesktop\t" + Folder(CSIDL_COMMON_DESKTOPDIRECTORY));
+    Print(L"folder\tProgramFiles\t" + Folder(CSIDL_PROGRAM_FILES));
+    PrintLink(Folder(CSIDL_COMMON_PROGRAMS) + L"\\Tumblewick.lnk");
+    PrintLink(Folder(CSIDL_COMMON_DESKTOPDIRECTORY) + L"\\Tumblewick.lnk");
+    HKEY root = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kUninstallRoot, 0, KEY_ENUMERATE_SUB_KEYS, &root) != ERROR_SUCCESS)
+        return;
+    for (DWORD i = 0;; ++i) {
+        wchar_t name[256];
+        DWORD nameSize = 256;
+        if (RegEnumKeyExW(root, i, name, &nameSize, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        HKEY key = nullptr;
+        if (RegOpenKeyExW(root, name, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+            continue;
+        std::vector<std::wstring> lines;
+        bool ours = false;
+        for (DWORD v = 0;; ++v) {
+            wchar_t value[256];
+            DWORD valueSize = 256, type = 0, size = 0;
+            if (RegEnumValueW(key, v, value, &valueSize, nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
+                break;
+            std::vector<BYTE> data(size + sizeof(wchar_t));
+            valueSize = 256;
+            RegEnumValueW(key, v, value, &valueSize, nullptr, &type, data.data(), &size);
+            data.resize(size);
+            std::wstring text = ValueText(type, data);
+            ours = ours || (std::wstring(value) == L"DisplayName" && text == L"Tumblewick");
+            lines.push_back(L"mvalue\t" + std::wstring(name) + L"\t" + value + L"\t" + TypeName(type) + L"\t" + text);
+        }
+        RegCloseKey(key);
+        if (ours)
+            for (const std::wstring& line : lines)
+                Print(line);
+    }
+    RegCloseKey(root);
+}
+
+BOOL CALLBACK PrintControlText(HWND control, LPARAM) {
+    if (std::wstring text = WindowText(control); !text.empty())
+        Print(L"text\t" + text);
+    return TRUE;
+}
+
+bool Message(const std::wstring& title) {
+    for (int i = 0; i < 300; ++i) {
+        for (HWND window : VisibleWindows()) {
+            if (WindowText(window) != title)
+                continue;
+            EnumChildWindows(window, PrintControlText, 0);
+            PostMessageW(window, WM_COMMAND, IDOK, 0);
+            return true;
+        }
+        Sleep(100);
+    }
+    return false;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -320,6 +388,10 @@ int wmain(int argc, wchar_t** argv) {
             ok = ProgramRunning();
         } else if (command == L"desktop" && i + 1 < args.size()) {
             ok = UseDesktop(args[++i]);
+        } else if (command == L"machine") {
+            Machine();
+        } else if (command == L"message" && i + 1 < args.size()) {
+            ok = Message(args[++i]);
         } else if (command == L"find" && i + 2 < args.size()) {
             std::wstring title = args[++i], list = args[++i];
             std::vector<std::wstring> names;
