@@ -1,5 +1,9 @@
 #include "tests/bench/baselines.h"
 
+#include <ntsecapi.h>
+
+#include <cstdint>
+
 namespace tw_bench {
 
 namespace {
@@ -46,6 +50,31 @@ HWND ShowPlainButtonWindow() {
     Button(window, L"Cancel", 8520, 6480, 1215, 495);
     ShowWindow(window, SW_SHOWNORMAL);
     return window;
+}
+
+bool SafeDurableReplace(const std::wstring& target, const std::string& bytes) {
+    std::uint64_t random = 0;
+    if (!RtlGenRandom(&random, sizeof(random)))
+        return false;
+    wchar_t suffix[32];
+    wsprintfW(suffix, L".%08lx%08lx.tmp", static_cast<unsigned long>(random >> 32),
+              static_cast<unsigned long>(random & 0xffffffff));
+    const std::wstring temporary = target + suffix;
+    HANDLE file =
+        CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+              written == bytes.size() && FlushFileBuffers(file);
+    ok = CloseHandle(file) && ok;
+    if (ok && GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES)
+        ok = ReplaceFileW(target.c_str(), temporary.c_str(), nullptr, 0, nullptr, nullptr);
+    else if (ok)
+        ok = MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
+    if (!ok)
+        DeleteFileW(temporary.c_str());
+    return ok;
 }
 
 bool RawDurableReplace(const std::wstring& target, const std::string& bytes) {

@@ -1,6 +1,6 @@
 // The baselines that run inside the measuring program, beside the program's
 // own code: a window of plain push buttons for the picker windows, and the
-// raw durable replace of a file for a click.
+// durable replace of a file for a click, done safely and done raw.
 #pragma once
 
 #include <windows.h>
@@ -15,9 +15,14 @@ namespace tw_bench {
 // and destroys it.
 HWND ShowPlainButtonWindow();
 
-// Replaces `target` with `bytes` the plain durable way: a temporary file in
-// the same folder, written, flushed and moved over the target with write
-// through. False when a step fails.
+// Replaces `target` with `bytes` the plain safe way: a new temporary file
+// beside it under a random name (CREATE_NEW, so nothing planted there is
+// opened), one write, a flush, then ReplaceFileW over the target, or a move
+// with write through where there is no target. False when a step fails.
+bool SafeDurableReplace(const std::wstring& target, const std::string& bytes);
+
+// The same bytes the raw way: a temporary file of a fixed name, written,
+// flushed and renamed over the target with write through.
 bool RawDurableReplace(const std::wstring& target, const std::string& bytes);
 
 }  // namespace tw_bench

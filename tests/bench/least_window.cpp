@@ -2,29 +2,11 @@
 // (7380 x 4245 twips at 96 DPI, with the splash's dialog frame), painted once,
 // and a message loop. Built plain, and with TW_BENCH_PRODUCT_IMPORTS also
 // carrying the program's manifest and its static imports, so that start-up
-// and memory can be set against what Windows itself loads.
+// and memory can be set against what Windows itself loads for the program.
 #include <windows.h>
 
 #ifdef TW_BENCH_PRODUCT_IMPORTS
-#include <commctrl.h>
-#include <knownfolders.h>
-#include <objbase.h>
-#include <shlobj.h>
-#include <wincodec.h>
-
-namespace {
-// Never true: a call of each DLL the program imports keeps the import in the
-// table, as the linker drops unused ones.
-void UseProductImports(WPARAM exitCode) {
-    if (exitCode != 0x7fff1234)
-        return;
-    InitCommonControls();                                       // comctl32
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);          // ole32
-    PWSTR path = nullptr;
-    SHGetKnownFolderPath(FOLDERID_Desktop, 0, nullptr, &path);  // shell32
-    WICConvertBitmapSource(GUID_WICPixelFormat32bppBGR, nullptr, nullptr);  // windowscodecs
-}
-}  // namespace
+#include "tests/bench/product_imports.h"
 #endif
 
 namespace {
@@ -72,7 +54,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
         DispatchMessageW(&msg);
     }
 #ifdef TW_BENCH_PRODUCT_IMPORTS
-    UseProductImports(msg.wParam);
+    tw_bench::UseProductImports(msg.wParam);
 #endif
     return static_cast<int>(msg.wParam);
 }
