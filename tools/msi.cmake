@@ -138,3 +138,6 @@ add_custom_command(OUTPUT ${TW_MSI}
     COMMENT "Building ${TW_MSI}")
 
 add_custom_target(msi ALL DEPENDS ${TW_MSI})
+# The program and the wallpapers are the setup target's outputs: made there
+# once, never by both targets at the same time.
+add_dependencies(msi setup)
