@@ -38,12 +38,6 @@ public:
     void Commit();
 
 private:
-    struct FileId {
-        DWORD volume = 0;
-        DWORD indexHigh = 0;
-        DWORD indexLow = 0;
-        bool operator==(const FileId&) const = default;
-    };
     void Create();
     void CarryTargetAttributes();
     void PutInPlace();
@@ -61,7 +55,10 @@ private:
     std::wstring backup_;
     bool backupHeld_ = false;
     ScopedFile handle_;
-    FileId id_;
+    // The temporary file's number on its volume. Its name lies in the
+    // target's folder and is opened without following links, so it is on
+    // that folder's volume: the number alone tells our file from another.
+    LONGLONG id_ = 0;
     bool placed_ = false;
 };
 
