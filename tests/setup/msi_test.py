@@ -19,12 +19,11 @@ import time
 import unittest
 import zlib
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-SOURCE = os.path.dirname(os.path.dirname(HERE))
-TOOLS = os.path.join(SOURCE, "tools")
-ROOT = os.path.join(os.environ["TW_BUILD"], "msi-test")
-PREFIX = os.path.join(ROOT, "wineprefix")
-ENV = dict(os.environ, TW_BUILD=ROOT)
+import harness
+
+harness.use("msi-test")
+from harness import ENV, ROOT, TOOLS, Probe, click, read_file, unix_path, wine  # noqa: E402
+
 MSI = os.environ["TW_MSI"]
 PACKAGED_EXE = os.environ["TW_PACKAGED_EXE"]
 WALLPAPERS = os.environ["TW_WALLPAPERS"]
@@ -35,46 +34,9 @@ DESKTOP = "Tumblewick"
 DOWNGRADE = "A newer version of Tumblewick is already installed."
 
 
-def unix_path(windows_path):
-    drive, rest = windows_path.split(":", 1)
-    return os.path.join(PREFIX, "dosdevices", drive.lower() + ":", *[part for part in rest.split("\\") if part])
-
-
-def wine(*args, timeout=120):
-    return subprocess.run([os.path.join(TOOLS, "wine-run"), *args], env=ENV, stdin=subprocess.DEVNULL,
-                          stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True, timeout=timeout)
-
-
-def read_file(path):
-    with open(path, "rb") as f:
-        return f.read()
-
-
-class Probe:
-    def __init__(self, *commands):
-        done = wine(os.environ["TW_PROBE"], *commands)
-        self.status = done.returncode
-        self.lines = [line.split("\t") for line in done.stdout.splitlines() if "\t" in line]
-
-    def all(self, kind):
-        return [fields[1:] for fields in self.lines if fields[0] == kind]
-
-    def folder(self, name):
-        return dict(self.all("folder"))[name]
-
-    def links(self):
-        return dict(self.all("link"))
-
-
 def product_code(msi):
     table = subprocess.run(["msiinfo", "export", msi, "Property"], capture_output=True, text=True, check=True).stdout
     return dict(line.split("\t", 1) for line in table.splitlines() if "\t" in line)["ProductCode"]
-
-
-def click(x, y):
-    subprocess.run(["xdotool", "mousemove", str(x), str(y)], check=True)
-    time.sleep(0.2)
-    subprocess.run(["xdotool", "click", "1"], check=True)
 
 
 class MsiTest(unittest.TestCase):

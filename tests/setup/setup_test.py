@@ -25,17 +25,15 @@ import time
 import unittest
 import zipfile
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-SOURCE = os.path.dirname(os.path.dirname(HERE))
-TOOLS = os.path.join(SOURCE, "tools")
-ROOT = os.path.join(os.environ["TW_BUILD"], "setup-test")
-PREFIX = os.path.join(ROOT, "wineprefix")
-ENV = dict(os.environ, TW_BUILD=ROOT)
+import harness
+
+harness.use("setup-test")
+from harness import ENV, PREFIX, ROOT, SOURCE, TOOLS, Probe, click, read_file, unix_path, wine  # noqa: E402
+
 SETUP = os.environ["TW_SETUP"]
 PACKAGED_EXE = os.environ["TW_PACKAGED_EXE"]
 WALLPAPERS = os.environ["TW_WALLPAPERS"]
 VERSION = os.environ["TW_VERSION"]
-PROBE = os.environ["TW_PROBE"]
 # The 32-bit tree makes the shipped setup; the 64-bit tree a 64-bit one.
 SHIPPED = os.environ["TW_ARCH"] == "i686"
 SETUP_KIND, ZIP_KIND, NSIS_TARGET = ("setup", "win32", "x86-unicode") if SHIPPED else ("x64-setup", "win64", "amd64-unicode")
@@ -49,53 +47,6 @@ PICTURE = (1920, 1080)
 EXIT_RUNNING, EXIT_BUSY, EXIT_NEWER, EXIT_FOLDER, EXIT_SPACE, EXIT_WRITE, EXIT_LINK = 3, 4, 5, 6, 7, 8, 9
 UNINSTALL_VALUES = {"DisplayName", "DisplayVersion", "Publisher", "DisplayIcon", "InstallLocation", "UninstallString",
                     "QuietUninstallString", "EstimatedSize", "NoModify", "NoRepair"}
-
-
-def unix_path(windows_path):
-    """Where a path on one of the prefix's drives lies on this machine."""
-    drive, rest = windows_path.split(":", 1)
-    return os.path.join(PREFIX, "dosdevices", drive.lower() + ":", *[part for part in rest.split("\\") if part])
-
-
-def wine(*args, stderr=subprocess.DEVNULL, timeout=120):
-    return subprocess.run([os.path.join(TOOLS, "wine-run"), *args], env=ENV, stdin=subprocess.DEVNULL,
-                          stdout=subprocess.PIPE, stderr=stderr, text=True, timeout=timeout)
-
-
-class Probe:
-    """What setup_probe printed: its tab-separated lines, by first field."""
-
-    def __init__(self, *commands):
-        done = wine(PROBE, *commands)
-        self.status = done.returncode
-        self.lines = [line.split("\t") for line in done.stdout.splitlines() if "\t" in line]
-
-    def all(self, kind):
-        return [fields[1:] for fields in self.lines if fields[0] == kind]
-
-    def folder(self, name):
-        return dict(self.all("folder"))[name]
-
-    def values(self):
-        return {name: (kind, data) for name, kind, data in self.all("value")}
-
-    def links(self):
-        return dict(self.all("link"))
-
-    def setting(self, name):
-        return dict(self.all("setting"))[name]
-
-    def control(self, name):
-        x, y = dict((n, (int(x), int(y))) for n, x, y in self.all("control"))[name]
-        return x, y
-
-    def windows(self):
-        return [(title, kind, *map(int, rect)) for title, kind, *rect in self.all("window")]
-
-
-def read_file(path):
-    with open(path, "rb") as f:
-        return f.read()
 
 
 def bmp_pixels(data):
@@ -179,12 +130,6 @@ def can_mount():
     umount(probe)
     os.rmdir(probe)
     return True
-
-
-def click(x, y):
-    subprocess.run(["xdotool", "mousemove", str(x), str(y)], check=True)
-    time.sleep(0.2)
-    subprocess.run(["xdotool", "click", "1"], check=True)
 
 
 def key(name):
