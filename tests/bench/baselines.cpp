@@ -13,6 +13,17 @@ constexpr int kDpi = 96;
 
 int Px(int twips) { return MulDiv(twips, kDpi, 1440); }
 
+// The bytes into a file of their own, on the disk before the handle goes.
+bool WriteFlushed(const std::wstring& path, DWORD disposition, const std::string& bytes) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+              written == bytes.size() && FlushFileBuffers(file);
+    return CloseHandle(file) && ok;
+}
+
 HWND Button(HWND parent, const wchar_t* caption, int x, int y, int width, int height) {
     return CreateWindowExW(0, L"BUTTON", caption, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, Px(x), Px(y),
                            Px(width), Px(height), parent, nullptr, GetModuleHandleW(nullptr), nullptr);
@@ -60,18 +71,11 @@ bool SafeDurableReplace(const std::wstring& target, const std::string& bytes) {
     wsprintfW(suffix, L".%08lx%08lx.tmp", static_cast<unsigned long>(random >> 32),
               static_cast<unsigned long>(random & 0xffffffff));
     const std::wstring temporary = target + suffix;
-    HANDLE file =
-        CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    if (!WriteFlushed(temporary, CREATE_NEW, bytes))
         return false;
-    DWORD written = 0;
-    bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-              written == bytes.size() && FlushFileBuffers(file);
-    ok = CloseHandle(file) && ok;
-    if (ok && GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES)
-        ok = ReplaceFileW(target.c_str(), temporary.c_str(), nullptr, 0, nullptr, nullptr);
-    else if (ok)
-        ok = MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
+    const bool ok = GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES
+                        ? ReplaceFileW(target.c_str(), temporary.c_str(), nullptr, 0, nullptr, nullptr) != 0
+                        : MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
     if (!ok)
         DeleteFileW(temporary.c_str());
     return ok;
@@ -79,15 +83,10 @@ bool SafeDurableReplace(const std::wstring& target, const std::string& bytes) {
 
 bool RawDurableReplace(const std::wstring& target, const std::string& bytes) {
     const std::wstring temporary = target + L".tmp";
-    HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                              nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    if (!WriteFlushed(temporary, CREATE_ALWAYS, bytes))
         return false;
-    DWORD written = 0;
-    bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-              written == bytes.size() && FlushFileBuffers(file);
-    ok = CloseHandle(file) && ok;
-    ok = ok && MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    const bool ok =
+        MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
     if (!ok)
         DeleteFileW(temporary.c_str());
     return ok;
