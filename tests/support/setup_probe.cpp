@@ -89,21 +89,34 @@ std::wstring TypeName(DWORD type) {
     }
 }
 
-// Lines "value NAME TYPE DATA" for every value of the program's entry.
-void PrintEntryValues() {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, kUninstallKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
-        return;
+struct Value {
+    std::wstring name, type, text;
+};
+
+// Every value of an open key, its type and data as text.
+std::vector<Value> Values(HKEY key) {
+    std::vector<Value> values;
     for (DWORD i = 0;; ++i) {
         wchar_t name[256];
         DWORD nameSize = 256, type = 0, size = 0;
         if (RegEnumValueW(key, i, name, &nameSize, nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
             break;
-        std::vector<BYTE> data(size);
+        std::vector<BYTE> data(size + sizeof(wchar_t));
         nameSize = 256;
         RegEnumValueW(key, i, name, &nameSize, nullptr, &type, data.data(), &size);
-        Print(L"value\t" + std::wstring(name) + L"\t" + TypeName(type) + L"\t" + ValueText(type, data));
+        data.resize(size);
+        values.push_back({name, TypeName(type), ValueText(type, data)});
     }
+    return values;
+}
+
+// Lines "value NAME TYPE DATA" for every value of the program's entry.
+void PrintEntryValues() {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kUninstallKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return;
+    for (const Value& value : Values(key))
+        Print(L"value\t" + value.name + L"\t" + value.type + L"\t" + value.text);
     RegCloseKey(key);
 }
 
@@ -327,25 +340,14 @@ void Machine() {
         HKEY key = nullptr;
         if (RegOpenKeyExW(root, name, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
             continue;
-        std::vector<std::wstring> lines;
-        bool ours = false;
-        for (DWORD v = 0;; ++v) {
-            wchar_t value[256];
-            DWORD valueSize = 256, type = 0, size = 0;
-            if (RegEnumValueW(key, v, value, &valueSize, nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
-                break;
-            std::vector<BYTE> data(size + sizeof(wchar_t));
-            valueSize = 256;
-            RegEnumValueW(key, v, value, &valueSize, nullptr, &type, data.data(), &size);
-            data.resize(size);
-            std::wstring text = ValueText(type, data);
-            ours = ours || (std::wstring(value) == L"DisplayName" && text == L"Tumblewick");
-            lines.push_back(L"mvalue\t" + std::wstring(name) + L"\t" + value + L"\t" + TypeName(type) + L"\t" + text);
-        }
+        const std::vector<Value> values = Values(key);
         RegCloseKey(key);
+        const bool ours = std::any_of(values.begin(), values.end(), [](const Value& value) {
+            return value.name == L"DisplayName" && value.text == L"Tumblewick";
+        });
         if (ours)
-            for (const std::wstring& line : lines)
-                Print(line);
+            for (const Value& value : values)
+                Print(L"mvalue\t" + std::wstring(name) + L"\t" + value.name + L"\t" + value.type + L"\t" + value.text);
     }
     RegCloseKey(root);
 }
