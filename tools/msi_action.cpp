@@ -180,6 +180,7 @@ std::wstring ReadIni(const std::wstring& file, const wchar_t* section, const std
 
 }  // namespace
 
+// Wine: its msiexec points these folders at the current user's even for a per-machine install.
 extern "C" __declspec(dllexport) UINT __stdcall MachineFolders(MSIHANDLE install) {
     if (Property(install, L"ALLUSERS") != L"1")
         return ERROR_SUCCESS;
