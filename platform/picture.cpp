@@ -1,17 +1,18 @@
 #include "platform/picture.h"
 
-#include <wincodec.h>
+#include <vector>
 
 #include "platform/failure.h"
 #include "platform/scoped_handle.h"
+#include "platform/system_library.h"
 
 namespace platform {
 
 namespace {
-void Check(HRESULT hr, const wchar_t* what) {
-    if (FAILED(hr))
-        throw Failure(static_cast<long>(hr), std::wstring(what) + L": " + SystemErrorText(static_cast<long>(hr)));
-}
+Failure NotAPicture() { return Failure(ERROR_INVALID_DATA, L"Not a picture the program can show"); }
+
+// Rows of a 24-bit BMP are padded to whole 4-byte words.
+std::size_t RowBytes(int width) { return (static_cast<std::size_t>(width) * 3 + 3) & ~std::size_t{3}; }
 }  // namespace
 
 std::span<const std::uint8_t> ResourceBytes(int id) {
@@ -32,48 +33,35 @@ std::span<const std::uint8_t> ResourceBytes(int id) {
     return {static_cast<const std::uint8_t*>(bytes), size};
 }
 
-HBITMAP DecodePicture(std::span<const std::uint8_t> file) {
-    // The apartment outlives every interface below, which are released first.
-    ComApartment com;
-    ComPtr<IWICImagingFactory> factory;
-    ComPtr<IWICStream> stream;
-    ComPtr<IWICBitmapDecoder> decoder;
-    ComPtr<IWICBitmapFrameDecode> frame;
-    ComPtr<IWICFormatConverter> converter;
-    Check(com.Failed(), L"Imaging component");
-    Check(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
-                           factory.PutVoid()),
-          L"Imaging component");
-    Check(factory->CreateStream(stream.Put()), L"Picture stream");
-    Check(stream->InitializeFromMemory(const_cast<BYTE*>(file.data()), static_cast<DWORD>(file.size())),
-          L"Picture stream");
-    Check(factory->CreateDecoderFromStream(stream.Get(), nullptr, WICDecodeMetadataCacheOnDemand, decoder.Put()),
-          L"Picture decoder");
-    Check(decoder->GetFrame(0, frame.Put()), L"Picture frame");
-    Check(factory->CreateFormatConverter(converter.Put()), L"Picture converter");
-    Check(converter->Initialize(frame.Get(), GUID_WICPixelFormat32bppBGR, WICBitmapDitherTypeNone, nullptr, 0.0,
-                                WICBitmapPaletteTypeCustom),
-          L"Picture converter");
-    UINT width = 0, height = 0;
-    Check(converter->GetSize(&width, &height), L"Picture size");
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = static_cast<LONG>(width);
-    info.bmiHeader.biHeight = -static_cast<LONG>(height);
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
+HBITMAP UnpackPicture(std::span<const std::uint8_t> packed) {
+    std::uint32_t size = 0;
+    if (packed.size() <= sizeof(size))
+        throw NotAPicture();
+    memcpy(&size, packed.data(), sizeof(size));
+    // A picture far beyond the logo's size is a damaged resource.
+    if (size > 16 * 1024 * 1024)
+        throw NotAPicture();
+    using DecompressFn = LONG(WINAPI*)(USHORT, PUCHAR, ULONG, PUCHAR, ULONG, PULONG);
+    static const auto decompress = SystemFunction<DecompressFn>(L"ntdll.dll", "RtlDecompressBuffer");
+    constexpr USHORT kLznt1 = 2;  // COMPRESSION_FORMAT_LZNT1
+    std::vector<std::uint8_t> file(size);
+    ULONG unpacked = 0;
+    LONG status = decompress(kLznt1, file.data(), size, const_cast<PUCHAR>(packed.data() + sizeof(size)),
+                             static_cast<ULONG>(packed.size() - sizeof(size)), &unpacked);
+    if (status < 0 || unpacked != size)
+        throw NotAPicture();
+    BmpView bmp = ViewBmp(file);
     void* bits = nullptr;
-    ScopedGdi<HBITMAP> bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    ScopedGdi<HBITMAP> bitmap(CreateDIBSection(nullptr, bmp.info, DIB_RGB_COLORS, &bits, nullptr, 0));
     if (!bitmap)
         ThrowLastError(L"Picture bitmap");
-    Check(converter->CopyPixels(nullptr, width * 4, width * height * 4, static_cast<BYTE*>(bits)), L"Picture pixels");
+    memcpy(bits, bmp.bits, RowBytes(bmp.width) * bmp.height);
     return bitmap.Release();
 }
 
 BmpView ViewBmp(std::span<const std::uint8_t> file) {
-    const auto bad = [] { return Failure(ERROR_INVALID_DATA, L"Not a picture the program can show"); };
     if (file.size() < sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER) || file[0] != 'B' || file[1] != 'M')
-        throw bad();
+        throw NotAPicture();
     BITMAPFILEHEADER header;
     memcpy(&header, file.data(), sizeof(header));
     BmpView view;
@@ -81,10 +69,9 @@ BmpView ViewBmp(std::span<const std::uint8_t> file) {
     const BITMAPINFOHEADER& info = view.info->bmiHeader;
     if (info.biSize != sizeof(BITMAPINFOHEADER) || info.biBitCount != 24 || info.biCompression != BI_RGB ||
         info.biWidth <= 0 || info.biHeight <= 0)
-        throw bad();
-    std::size_t rowBytes = (static_cast<std::size_t>(info.biWidth) * 3 + 3) & ~std::size_t{3};
-    if (header.bfOffBits > file.size() || file.size() - header.bfOffBits < rowBytes * info.biHeight)
-        throw bad();
+        throw NotAPicture();
+    if (header.bfOffBits > file.size() || file.size() - header.bfOffBits < RowBytes(info.biWidth) * info.biHeight)
+        throw NotAPicture();
     view.bits = file.data() + header.bfOffBits;
     view.width = info.biWidth;
     view.height = info.biHeight;

@@ -1,6 +1,6 @@
-// Pictures the program carries as resources: the JPEG logo, decoded by
-// Windows' imaging component, and the BMP button pictures, drawn straight
-// from their file bytes.
+// Pictures the program carries as resources: the logo, a BMP file packed
+// with LZNT1 (which Windows unpacks without the imaging component), and the
+// BMP button pictures, drawn straight from their file bytes.
 #pragma once
 
 #include <windows.h>
@@ -13,9 +13,10 @@ namespace platform {
 // The bytes of an RCDATA resource of the running program.
 std::span<const std::uint8_t> ResourceBytes(int id);
 
-// Decodes a JPEG (or any picture WIC reads) into a 32-bit DIB section.
-// The caller deletes the bitmap.
-HBITMAP DecodePicture(std::span<const std::uint8_t> file);
+// Unpacks a packed BMP (its length, 4 bytes, then the file in LZNT1) into
+// a DIB section. Throws a Failure if the bytes are damaged; the caller
+// deletes the bitmap.
+HBITMAP UnpackPicture(std::span<const std::uint8_t> packed);
 
 // A view of a complete BMP file (file header, info header, pixels).
 struct BmpView {

@@ -2,6 +2,8 @@
 // life follows its windows.
 #include <gtest/gtest.h>
 
+#include <wincodec.h>
+
 #include <chrono>
 #include <functional>
 #include <stdexcept>
@@ -14,6 +16,8 @@
 #include "app/splash.h"
 #include "links/link_windows.h"
 #include "platform/failure.h"
+#include "platform/picture.h"
+#include "platform/scoped_handle.h"
 #include "settings/desktop_background.h"
 #include "settings/home_page.h"
 #include "tests/support/ui_driver.h"
@@ -152,6 +156,52 @@ TEST_F(Forms, SplashIsFilledBeforeItIsFirstShownAndLooksAsDesigned) {
     EXPECT_TRUE(okInFront);
     EXPECT_EQ(GetFocus(), ok);
     EXPECT_EQ(TabWalk(2), (std::vector<std::wstring>{L"btnOK", L"btnOK"})) << "the only control that takes focus";
+}
+
+// The logo is decoded when the program is built; the splash must show the
+// very pixels Windows' imaging component makes of the JPEG asset.
+TEST_F(Forms, SplashShowsTheLogoPixelForPixelAsTheImagingComponentDecodesIt) {
+    constexpr int kLogoJpeg = 2001;
+    constexpr UINT kWidth = 262, kHeight = 305;
+    std::vector<BYTE> expected(kWidth * kHeight * 4);
+    {
+        platform::ComApartment com;
+        platform::ComPtr<IWICImagingFactory> factory;
+        platform::ComPtr<IWICStream> stream;
+        platform::ComPtr<IWICBitmapDecoder> decoder;
+        platform::ComPtr<IWICBitmapFrameDecode> frame;
+        platform::ComPtr<IWICFormatConverter> converter;
+        ASSERT_EQ(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
+                                   factory.PutVoid()), S_OK);
+        std::span<const std::uint8_t> jpeg = platform::ResourceBytes(kLogoJpeg);
+        ASSERT_EQ(factory->CreateStream(stream.Put()), S_OK);
+        ASSERT_EQ(stream->InitializeFromMemory(const_cast<BYTE*>(jpeg.data()), static_cast<DWORD>(jpeg.size())), S_OK);
+        ASSERT_EQ(factory->CreateDecoderFromStream(stream.Get(), nullptr, WICDecodeMetadataCacheOnDemand, decoder.Put()),
+                  S_OK);
+        ASSERT_EQ(decoder->GetFrame(0, frame.Put()), S_OK);
+        ASSERT_EQ(factory->CreateFormatConverter(converter.Put()), S_OK);
+        ASSERT_EQ(converter->Initialize(frame.Get(), GUID_WICPixelFormat32bppBGR, WICBitmapDitherTypeNone, nullptr,
+                                        0.0, WICBitmapPaletteTypeCustom), S_OK);
+        UINT width = 0, height = 0;
+        ASSERT_EQ(converter->GetSize(&width, &height), S_OK);
+        ASSERT_EQ(width, kWidth);
+        ASSERT_EQ(height, kHeight);
+        ASSERT_EQ(converter->CopyPixels(nullptr, kWidth * 4, static_cast<UINT>(expected.size()), expected.data()), S_OK);
+    }
+
+    Splash().Show();
+    auto picture = static_cast<HBITMAP>(GetPropW(Splash().Control("imgLogo"), L"Picture"));
+    ASSERT_NE(picture, nullptr);
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), static_cast<LONG>(kWidth), -static_cast<LONG>(kHeight), 1, 32, BI_RGB};
+    std::vector<BYTE> shown(expected.size());
+    HDC screen = GetDC(nullptr);
+    EXPECT_EQ(GetDIBits(screen, picture, 0, kHeight, shown.data(), &info, DIB_RGB_COLORS), static_cast<int>(kHeight));
+    ReleaseDC(nullptr, screen);
+    int differing = 0;
+    for (std::size_t at = 0; at < shown.size(); at += 4)
+        differing += memcmp(&shown[at], &expected[at], 3) != 0;
+    EXPECT_EQ(differing, 0) << "pixels that differ from the imaging component's";
 }
 
 TEST_F(Forms, AKeyInTheSplashEndsTheProgramWithoutTheMainWindow) {

@@ -405,7 +405,11 @@ def write_assets():
         (pictures_dir / f"{stem}.bmp").write_bytes(bmp_bytes(picture))
         sheet.append((caption, picture))
     (ROOT / "assets" / "tumblewick.ico").write_bytes(ico_bytes(icon_picture()))
-    logo_picture().save(ROOT / "assets" / "logo.jpg", "JPEG", quality=92, progressive=False, optimize=False)
+    # Full colour detail at quality 99: decoders then agree to the pixel (Wine's
+    # imaging component and libjpeg-turbo do), so the picture the build decodes
+    # for the splash is the one the imaging component would show.
+    logo_picture().save(ROOT / "assets" / "logo.jpg", "JPEG", quality=99, subsampling=0, progressive=False,
+                        optimize=False)
     contact_sheet(sheet).save(ROOT / "docs" / "pictures.png", optimize=True)
 
 

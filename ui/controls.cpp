@@ -93,7 +93,7 @@ LRESULT CALLBACK ImageProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_PAINT: {
         platform::PaintDc paint(hwnd, msg, wParam);
         HDC dc = paint.Get();
-        // The form hands the decoded picture over right after creating us.
+        // The form hands the unpacked picture over right after creating us.
         auto picture = static_cast<HBITMAP>(GetPropW(hwnd, L"Picture"));
         RECT client;
         GetClientRect(hwnd, &client);

@@ -232,7 +232,7 @@ void Form::CreateControls() {
         controls_.push_back(control);
         SetName(control, def.name);
         if (def.kind == Kind::Image)
-            SetPropW(control, L"Picture", platform::DecodePicture(platform::ResourceBytes(def.resource)));
+            SetPropW(control, L"Picture", platform::UnpackPicture(platform::ResourceBytes(def.resource)));
         if (def.toolTip != nullptr) {
             // Only a form with tool tips has the window that shows them.
             if (toolTip_ == nullptr)

@@ -109,8 +109,8 @@ def registry_value(key, name):
 
 
 class Program:
-    def __init__(self, cwd=None, env=None):
-        self.process = subprocess.Popen([WINE_RUN, EXE], cwd=cwd or BUILD, env=env, stdin=subprocess.DEVNULL,
+    def __init__(self, cwd=None, env=None, exe=EXE):
+        self.process = subprocess.Popen([WINE_RUN, exe], cwd=cwd or BUILD, env=env, stdin=subprocess.DEVNULL,
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                                         start_new_session=True)
 
@@ -144,8 +144,8 @@ class EndToEnd(unittest.TestCase):
             program.kill()
         wait_for(lambda: not visible_windows(), 5)
 
-    def start(self, cwd=None, env=None):
-        program = Program(cwd, env)
+    def start(self, cwd=None, env=None, exe=EXE):
+        program = Program(cwd, env, exe)
         self.programs.append(program)
         return program
 
@@ -170,9 +170,19 @@ class EndToEnd(unittest.TestCase):
         self.assertEqual(visible_windows(), [])
 
     def test_a_splash_that_cannot_load_says_why_before_the_end(self):
-        # Without Windows' imaging component the logo cannot be decoded.
-        env = dict(os.environ, WINEDLLOVERRIDES="windowscodecs=d")
-        program = self.start(env=env)
+        # A damaged copy of the program: its packed logo no longer unpacks.
+        with open(EXE, "rb") as f:
+            image = f.read()
+        with open(os.path.join(BUILD, "generated", "app", "logo.bin"), "rb") as f:
+            packed = f.read()
+        at = image.find(packed)
+        self.assertGreater(at, 0, "the program carries the packed logo")
+        damaged = os.path.join(BUILD, "damaged")
+        os.makedirs(damaged, exist_ok=True)
+        exe = os.path.join(damaged, "Tumblewick.exe")
+        with open(exe, "wb") as f:
+            f.write(image[:at + 4] + bytes(64) + image[at + 68:])
+        program = self.start(exe=exe)
         box = window_named("Tumblewick")
         self.assertIsNotNone(box, "the failure is shown")
         screenshot(box, "failure")
