@@ -5,6 +5,8 @@
 #include <objbase.h>
 #include <shlobj.h>
 
+#include <map>
+
 #include "platform/failure.h"
 #include "platform/system_library.h"
 
@@ -26,6 +28,54 @@ const KNOWNFOLDERID* FolderId(std::wstring_view key) {
     return nullptr;
 }
 
+// A user's folders move only when the shell-folder settings change, so each
+// path is kept from one click to the next until the registry reports such a
+// change. Without the report (no key, no notification) nothing is kept.
+class KeptFolders {
+    static constexpr wchar_t kShellFolders[] =
+        L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+
+public:
+    const std::wstring* Find(const KNOWNFOLDERID* id) {
+        if (!watching_ || WaitForSingleObject(changed_.Get(), 0) != WAIT_TIMEOUT) {
+            paths_.clear();
+            // Watching starts before the lookup that follows, so that a
+            // change made during it is not missed.
+            watching_ = Watch();
+            return nullptr;
+        }
+        auto found = paths_.find(id);
+        return found == paths_.end() ? nullptr : &found->second;
+    }
+
+    void Keep(const KNOWNFOLDERID* id, const std::wstring& path) {
+        if (watching_)
+            paths_[id] = path;
+    }
+
+private:
+    bool Watch() {
+        if (!changed_)
+            changed_.Reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+        // Opened anew each time: the key may have been deleted and made again.
+        key_.Reset();
+        return changed_ &&
+               RegOpenKeyExW(HKEY_CURRENT_USER, kShellFolders, 0, KEY_NOTIFY, key_.Put()) == ERROR_SUCCESS &&
+               RegNotifyChangeKeyValue(key_.Get(), FALSE, REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET,
+                                       changed_.Get(), TRUE) == ERROR_SUCCESS;
+    }
+
+    ScopedKey key_;
+    ScopedHandle changed_;
+    bool watching_ = false;
+    std::map<const KNOWNFOLDERID*, std::wstring> paths_;
+};
+
+KeptFolders& Kept() {
+    static KeptFolders kept;
+    return kept;
+}
+
 }  // namespace
 
 std::unique_ptr<ShellObject> ShellObject::Create() {
@@ -42,6 +92,8 @@ std::wstring ShellObject::SpecialFolder(std::wstring_view key) const {
     const KNOWNFOLDERID* id = FolderId(key);
     if (id == nullptr)
         return {};
+    if (const std::wstring* kept = Kept().Find(id))
+        return *kept;
     // Without verification a registered but missing folder still gives its
     // path, so writing into it fails with the file's own error.
     using GetKnownFolderPathFn = HRESULT(WINAPI*)(REFKNOWNFOLDERID, DWORD, HANDLE, PWSTR*);
@@ -59,6 +111,7 @@ std::wstring ShellObject::SpecialFolder(std::wstring_view key) const {
     // separator itself.
     while (!result.empty() && (result.back() == L'\\' || result.back() == L'/'))
         result.pop_back();
+    Kept().Keep(id, result);
     return result;
 }
 

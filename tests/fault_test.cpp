@@ -215,6 +215,22 @@ TEST_F(ShortcutFaults, HiddenAndSystemShortcutsKeepTheirAttributes) {
     EXPECT_TRUE(NoBoxes());
 }
 
+// The folder's path is kept between clicks; moving the folder in the
+// user's settings must still send the next click to its new place.
+TEST_F(ShortcutFaults, ADesktopMovedWhileTheProgramRunsIsFollowedFromTheNextClick) {
+    const fs::path first = folder_;
+    Click("http://first.example/");
+    UseDesktop(root_ / L"Moved");
+    Click("http://moved.example/");
+    EXPECT_EQ(ReadFileBytes(File()), Shortcut("http://moved.example/"));
+    EXPECT_EQ(ReadFileBytes(first / L"Barney.url"), Shortcut("http://first.example/"));
+    UseDesktop(first);
+    Click("http://back.example/");
+    EXPECT_EQ(ReadFileBytes(File()), Shortcut("http://back.example/"));
+    EXPECT_EQ(ReadFileBytes(root_ / L"Moved" / L"Barney.url"), Shortcut("http://moved.example/"));
+    EXPECT_TRUE(NoBoxes());
+}
+
 TEST_F(ShortcutFaults, FolderNamedLikeTheShortcutFailsOnceAndIsLeftAlone) {
     fs::create_directory(File());
     WriteBytes(File() / L"inside.txt", "inside");
