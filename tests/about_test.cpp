@@ -287,7 +287,7 @@ TEST_F(AboutTest, WindowShowsTitleVersionAndText) {
     EXPECT_TRUE(exStyle & WS_EX_DLGMODALFRAME);
     EXPECT_FALSE(exStyle & WS_EX_APPWINDOW);
     EXPECT_NE(GetWindow(hwnd, GW_OWNER), nullptr);  // owned windows stay off the task bar
-    EXPECT_NE(SendMessageW(hwnd, WM_GETICON, ICON_BIG, 0), 0);
+    EXPECT_NE(ShownIcon(hwnd, ICON_BIG), nullptr);
 
     for (const char* name : {"lblTitle", "lblVersion", "lblDescription", "lblDisclaimer", "cmdOK", "cmdSysInfo"}) {
         SCOPED_TRACE(name);

@@ -529,7 +529,7 @@ TEST_F(Forms, InHighContrastBlackEveryLabelReadsOnItsBackground) {
 TEST_F(Forms, TheWindowsCarryTheIconAtBothItsSizes) {
     OpenMain();
     for (auto [which, size] : {std::pair{ICON_SMALL, 16}, std::pair{ICON_BIG, 32}}) {
-        auto icon = reinterpret_cast<HICON>(SendMessageW(Main().Hwnd(), WM_GETICON, which, 0));
+        HICON icon = ShownIcon(Main().Hwnd(), which);
         ICONINFO info{};
         ASSERT_TRUE(GetIconInfo(icon, &info)) << size;
         BITMAP bitmap{};

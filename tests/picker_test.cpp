@@ -133,7 +133,7 @@ TEST_P(PickerLayoutTest, WindowFramesAndButtonsLieWhereTheTablesPutThem) {
     EXPECT_TRUE(exStyle & WS_EX_APPWINDOW);
     EXPECT_EQ(GetWindow(hwnd_, GW_OWNER), nullptr);
     EXPECT_EQ(GetMenu(hwnd_), nullptr);
-    EXPECT_NE(SendMessageW(hwnd_, WM_GETICON, ICON_BIG, 0), 0);
+    EXPECT_NE(ShownIcon(hwnd_, ICON_BIG), nullptr);
     const UINT dpi = ui::WindowDpi(hwnd_);
     SIZE client = ClientTwips(hwnd_);
     ui::Rect area = OnScreen({0, 0, 10080, 7335}, dpi);

@@ -177,7 +177,7 @@ LRESULT CALLBACK LineProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
-void Register(const wchar_t* name, WNDPROC proc, HBRUSH background, HICON icon) {
+void Register(const wchar_t* name, WNDPROC proc, HBRUSH background, HICON icon, HICON smallIcon) {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof(wc);
     wc.lpfnWndProc = proc;
@@ -185,6 +185,7 @@ void Register(const wchar_t* name, WNDPROC proc, HBRUSH background, HICON icon) 
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = background;
     wc.hIcon = icon;
+    wc.hIconSm = smallIcon;
     wc.lpszClassName = name;
     RegisterClassExW(&wc);
 }
@@ -209,11 +210,14 @@ void RegisterClasses(WNDPROC formProc) {
         return;
     registered = true;
     HBRUSH face = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    Register(kFormClass, formProc, face, ProgramIcon(32));
-    Register(kFrameClass, FrameProc, nullptr, nullptr);
-    Register(kImageClass, ImageProc, nullptr, nullptr);
-    Register(kPictureBoxClass, PictureBoxProc, nullptr, nullptr);
-    Register(kLineClass, LineProc, nullptr, nullptr);
+    // Every form shows the program's icon through its class: one icon given
+    // to each window as it is made (WM_SETICON) costs Wine a new icon for
+    // the window manager each time.
+    Register(kFormClass, formProc, face, ProgramIcon(32), ProgramIcon(16));
+    Register(kFrameClass, FrameProc, nullptr, nullptr, nullptr);
+    Register(kImageClass, ImageProc, nullptr, nullptr, nullptr);
+    Register(kPictureBoxClass, PictureBoxProc, nullptr, nullptr, nullptr);
+    Register(kLineClass, LineProc, nullptr, nullptr, nullptr);
 }
 
 void Form::DrawPictureButton(const DRAWITEMSTRUCT& item) {

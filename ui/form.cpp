@@ -139,8 +139,6 @@ void Form::Create() {
     g_loaded.push_back(this);
     try {
         dpi_ = WindowDpi(hwnd_);
-        SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(ProgramIcon(32)));
-        SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(ProgramIcon(16)));
         CreateMenu();
         CreateControls();
         Layout();
@@ -233,23 +231,35 @@ void Form::CreateControls() {
         SetName(control, def.name);
         if (def.kind == Kind::Image)
             SetPropW(control, L"Picture", platform::UnpackPicture(platform::ResourceBytes(def.resource)));
-        if (def.toolTip != nullptr) {
-            // Only a form with tool tips has the window that shows them.
-            if (toolTip_ == nullptr)
-                toolTip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, 0, 0, 0,
-                                           0, hwnd_, nullptr, instance, nullptr);
-            // The loop relays the mouse to it (ProcessMessage) rather than
-            // each button being subclassed for it.
-            TOOLINFOW tool{};
-            tool.cbSize = sizeof(tool);
-            tool.uFlags = TTF_IDISHWND;
-            tool.hwnd = parent;
-            tool.uId = reinterpret_cast<UINT_PTR>(control);
-            tool.lpszText = const_cast<wchar_t*>(def.toolTip);
-            SendMessageW(toolTip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
-        }
     }
     SetName(hwnd_, def_.name);
+}
+
+// Tool tips show only once the mouse rests on a control, so the window that
+// shows them is made when the mouse first moves over the form, not with it.
+void Form::MakeToolTips() {
+    toolTipsMade_ = true;
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    for (std::size_t i = 0; i < controls_.size(); ++i) {
+        const ControlDef& def = def_.controls[i];
+        if (def.toolTip == nullptr)
+            continue;
+        if (toolTip_ == nullptr) {
+            toolTip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, 0, 0, 0, 0,
+                                       hwnd_, nullptr, instance, nullptr);
+            if (toolTip_ == nullptr)
+                return;
+        }
+        // The loop relays the mouse to it (ProcessMessage) rather than each
+        // button being subclassed for it.
+        TOOLINFOW tool{};
+        tool.cbSize = sizeof(tool);
+        tool.uFlags = TTF_IDISHWND;
+        tool.hwnd = GetParent(controls_[i]);
+        tool.uId = reinterpret_cast<UINT_PTR>(controls_[i]);
+        tool.lpszText = const_cast<wchar_t*>(def.toolTip);
+        SendMessageW(toolTip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    }
 }
 
 void Form::ReleaseResources() {
@@ -263,6 +273,7 @@ void Form::ReleaseResources() {
     menu_ = nullptr;  // destroyed with the window
     menuCommands_.clear();
     toolTip_ = nullptr;  // an owned window, destroyed with its owner
+    toolTipsMade_ = false;
     uiState_ = 0;        // a window loaded again starts afresh
 }
 
@@ -434,7 +445,10 @@ void ReportCurrentException() {
 
 void ProcessMessage(MSG& msg) {
     if (msg.message >= WM_MOUSEFIRST && msg.message <= WM_MOUSELAST) {
-        if (Form* form = FormOf(GetAncestor(msg.hwnd, GA_ROOT)); form && form->toolTip_ != nullptr)
+        Form* form = FormOf(GetAncestor(msg.hwnd, GA_ROOT));
+        if (form != nullptr && !form->toolTipsMade_)
+            form->MakeToolTips();
+        if (form != nullptr && form->toolTip_ != nullptr)
             SendMessageW(form->toolTip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&msg));
     }
     if (msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST) {

@@ -58,6 +58,7 @@ private:
     void Create();
     void CreateControls();
     void CreateMenu();
+    void MakeToolTips();
     void ReleaseResources();
     void ClickControl(HWND control);
     LRESULT Message(UINT msg, WPARAM wParam, LPARAM lParam);
@@ -87,6 +88,7 @@ private:
     const FormDef& def_;
     HWND hwnd_ = nullptr;
     HWND toolTip_ = nullptr;
+    bool toolTipsMade_ = false;
     HMENU menu_ = nullptr;
     HACCEL accelerators_ = nullptr;
     UINT dpi_ = 96;

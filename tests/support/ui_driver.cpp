@@ -95,6 +95,12 @@ std::wstring Text(HWND window) {
     return {text, static_cast<std::size_t>(length)};
 }
 
+HICON ShownIcon(HWND window, WPARAM which) {
+    if (auto own = reinterpret_cast<HICON>(SendMessageW(window, WM_GETICON, which, 0)))
+        return own;
+    return reinterpret_cast<HICON>(GetClassLongPtrW(window, which == ICON_BIG ? GCLP_HICON : GCLP_HICONSM));
+}
+
 std::wstring ClassOf(HWND window) {
     wchar_t cls[128];
     int length = GetClassNameW(window, cls, 128);
@@ -136,27 +142,34 @@ void PressKey(WORD vk, bool shift, bool ctrl, bool alt) {
     Send(inputs);
 }
 
-void ClickMouse(HWND control) {
-    RECT r;
-    GetWindowRect(control, &r);
-    int x = (r.left + r.right) / 2, y = (r.top + r.bottom) / 2;
-    int sx = GetSystemMetrics(SM_CXSCREEN) - 1, sy = GetSystemMetrics(SM_CYSCREEN) - 1;
-    INPUT move{};
-    move.type = INPUT_MOUSE;
-    move.mi.dx = MulDiv(x, 65535, sx);
-    move.mi.dy = MulDiv(y, 65535, sy);
-    move.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    INPUT down = move, up = move;
-    down.mi.dwFlags = MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_ABSOLUTE;
-    up.mi.dwFlags = MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE;
-    Send({move});
+namespace {
+INPUT MouseAt(int x, int y, DWORD flags) {
+    INPUT in{};
+    in.type = INPUT_MOUSE;
+    in.mi.dx = MulDiv(x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+    in.mi.dy = MulDiv(y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+    in.mi.dwFlags = flags | MOUSEEVENTF_ABSOLUTE;
+    return in;
+}
+
+// Moves the pointer to x, y and waits until Windows has it there.
+void MoveMouse(int x, int y) {
+    Send({MouseAt(x, y, MOUSEEVENTF_MOVE)});
     // Wine learns where the pointer is from the X server as well; pressing
     // before that has caught up may press or release somewhere else.
     PumpUntil([&] {
         POINT at;
         return GetCursorPos(&at) && at.x == x && at.y == y;
     }, 500);
-    Send({down, up});
+}
+}  // namespace
+
+void ClickMouse(HWND control) {
+    RECT r;
+    GetWindowRect(control, &r);
+    int x = (r.left + r.right) / 2, y = (r.top + r.bottom) / 2;
+    MoveMouse(x, y);
+    Send({MouseAt(x, y, MOUSEEVENTF_LEFTDOWN), MouseAt(x, y, MOUSEEVENTF_LEFTUP)});
 }
 
 namespace {
@@ -217,7 +230,16 @@ UINT MenuCommand(HWND window, const wchar_t* caption) {
 
 std::wstring ToolTipText(HWND control) {
     std::pair<HWND, HWND> search{GetAncestor(control, GA_ROOT), nullptr};
-    EnumThreadWindows(GetWindowThreadProcessId(control, nullptr), FindToolTip, reinterpret_cast<LPARAM>(&search));
+    const DWORD thread = GetWindowThreadProcessId(control, nullptr);
+    EnumThreadWindows(thread, FindToolTip, reinterpret_cast<LPARAM>(&search));
+    if (search.second == nullptr) {
+        // The form makes its tool tips once the mouse first moves over it.
+        RECT r;
+        GetWindowRect(control, &r);
+        MoveMouse(r.left + 1, r.top + 1);
+        MoveMouse((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+        EnumThreadWindows(thread, FindToolTip, reinterpret_cast<LPARAM>(&search));
+    }
     if (search.second == nullptr)
         return L"<none>";
     wchar_t text[256] = L"";

@@ -40,6 +40,9 @@ struct FontInfo {
 FontInfo FontOf(HWND control);
 
 std::wstring Text(HWND window);
+// The icon Windows shows for the window (ICON_BIG or ICON_SMALL): the one
+// set on the window itself, or else its class's.
+HICON ShownIcon(HWND window, WPARAM which);
 std::wstring ClassOf(HWND window);
 
 // Real keyboard and mouse input, delivered to the foreground window.
@@ -58,7 +61,8 @@ std::vector<HWND> VisibleWindows();
 std::vector<std::wstring> TabWalk(int count, bool backwards = false);
 
 // The text of the tool tip that the form's tool-tip window holds for a
-// control, or "<none>" when it has no tool for it.
+// control once the mouse has moved onto it, or "<none>" when it has no tool
+// for it.
 std::wstring ToolTipText(HWND control);
 
 // The process's GDI and USER object counts. Where GetGuiResources answers 0
