@@ -141,7 +141,6 @@ void Form::Create() {
         dpi_ = WindowDpi(hwnd_);
         CreateMenu();
         CreateControls();
-        Layout();
         SizeToClient();
         CentreOn(monitor);
         // As a dialog box starts: focus rectangles and access-key underlines
@@ -222,12 +221,20 @@ void Form::CreateControls() {
             cls = kLineClass;
             break;
         }
-        HWND control = CreateWindowExW(exStyle, cls, def.caption ? def.caption : L"", style, 0, 0, 0, 0, parent,
+        // Made where it goes, in its font, so nothing is moved or drawn twice.
+        const wchar_t* caption = def.caption ? def.caption : L"";
+        const RECT pixels = Place(def, caption);
+        HWND control = CreateWindowExW(exStyle, cls, caption, style, pixels.left, pixels.top, pixels.right - pixels.left,
+                                       pixels.bottom - pixels.top, parent,
                                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id++)), instance,
                                        const_cast<ControlDef*>(&def));
         if (control == nullptr)
             platform::ThrowLastError(platform::FromAnsi(def.name));
         controls_.push_back(control);
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(Font(def.font)), FALSE);
+        // New controls go to the bottom; later rows of the table lie in
+        // front of earlier ones.
+        SetWindowPos(control, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         SetName(control, def.name);
         if (def.kind == Kind::Image)
             SetPropW(control, L"Picture", platform::UnpackPicture(platform::ResourceBytes(def.resource)));
@@ -298,7 +305,7 @@ void Form::SetText(std::string_view control, const std::wstring& text) {
     SetWindowTextW(hwnd, text.c_str());
     const ControlDef* def = ControlDefOf(hwnd);
     if (def->flags & (kAutoSizeKeepLeft | kAutoSizeKeepRight)) {
-        RECT pixels = Place(hwnd, *def);
+        RECT pixels = Place(*def, text);
         SetWindowPos(hwnd, nullptr, pixels.left, pixels.top, pixels.right - pixels.left, pixels.bottom - pixels.top,
                      SWP_NOZORDER | SWP_NOACTIVATE);
     }

@@ -69,8 +69,8 @@ private:
     HMONITOR OpeningMonitor() const;
     void CentreOn(HMONITOR monitor);
     void ChangeDpi(UINT dpi, const RECT& suggested);
-    RECT Place(HWND control, const ControlDef& def);
-    void AutoSize(HWND control, const ControlDef& def, RECT& pixels);
+    RECT Place(const ControlDef& def, std::wstring_view text);
+    void AutoSize(std::wstring_view text, const ControlDef& def, RECT& pixels);
     HFONT Font(const FontSpec& wanted);
     void ReleaseFonts();
 

@@ -64,14 +64,14 @@ void Form::ReleaseFonts() {
     fonts_.clear();
 }
 
-void Form::AutoSize(HWND control, const ControlDef& def, RECT& pixels) {
-    wchar_t text[512];
-    int length = GetWindowTextW(control, text, 512);
+void Form::AutoSize(std::wstring_view text, const ControlDef& def, RECT& pixels) {
     RECT measure{0, 0, 0, 0};
     {
-        platform::WindowDc dc(control);
+        // Measured on the form, so that a label is sized before it exists.
+        platform::WindowDc dc(hwnd_);
         platform::SelectedObject font(dc.Get(), Font(def.font));
-        DrawTextW(dc.Get(), text, length, &measure, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+        DrawTextW(dc.Get(), text.data(), static_cast<int>(text.size()), &measure,
+                  DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
     }
     if (def.flags & kAutoSizeKeepRight)
         pixels.left = pixels.right - measure.right;
@@ -82,7 +82,7 @@ void Form::AutoSize(HWND control, const ControlDef& def, RECT& pixels) {
 
 // Where a control goes at the form's DPI: its table rectangle in pixels, a
 // line as thick as its width, a label that sizes itself fitted to its text.
-RECT Form::Place(HWND control, const ControlDef& def) {
+RECT Form::Place(const ControlDef& def, std::wstring_view text) {
     const Rect& r = def.rect;
     RECT pixels;
     if (def.kind == Kind::Line) {
@@ -98,18 +98,20 @@ RECT Form::Place(HWND control, const ControlDef& def) {
     pixels = {TwipsToPixels(r.left, dpi_), TwipsToPixels(r.top, dpi_), TwipsToPixels(r.left + r.width, dpi_),
               TwipsToPixels(r.top + r.height, dpi_)};
     if (def.flags & (kAutoSizeKeepLeft | kAutoSizeKeepRight))
-        AutoSize(control, def, pixels);
+        AutoSize(text, def, pixels);
     return pixels;
 }
 
+// Everything placed again at a new DPI.
 void Form::Layout() {
     for (std::size_t i = 0; i < controls_.size(); ++i) {
         const ControlDef& def = def_.controls[i];
         SendMessageW(controls_[i], WM_SETFONT, reinterpret_cast<WPARAM>(Font(def.font)), FALSE);
-        RECT pixels = Place(controls_[i], def);
-        // Later rows of the table lie in front of earlier ones.
-        SetWindowPos(controls_[i], HWND_TOP, pixels.left, pixels.top, pixels.right - pixels.left,
-                     pixels.bottom - pixels.top, SWP_NOACTIVATE);
+        wchar_t text[512];
+        int length = GetWindowTextW(controls_[i], text, 512);
+        RECT pixels = Place(def, {text, static_cast<std::size_t>(length)});
+        SetWindowPos(controls_[i], nullptr, pixels.left, pixels.top, pixels.right - pixels.left,
+                     pixels.bottom - pixels.top, SWP_NOZORDER | SWP_NOACTIVATE);
     }
 }
 
