@@ -18,6 +18,7 @@
 #include "platform/failure.h"
 #include "platform/picture.h"
 #include "platform/scoped_handle.h"
+#include "platform/text.h"
 #include "settings/desktop_background.h"
 #include "settings/home_page.h"
 #include "tests/support/ui_driver.h"
@@ -437,6 +438,28 @@ TEST_F(Forms, TheWebsiteCommandReturnsAtOnceAndSaysNothing) {
     EXPECT_LT(took, std::chrono::seconds(2));
     EXPECT_TRUE(boxes.Seen().empty());
     EXPECT_TRUE(Main().IsLoaded());
+}
+
+// Controls that overlap show the later row of the table in front, and
+// readers meet siblings in that order too.
+TEST_F(Forms, EveryFormStacksItsControlsLaterRowsInFront) {
+    for (ui::Form* form : std::initializer_list<ui::Form*>{
+             &Splash(), &Main(), &ui::Instance<links::frmStartMenu>(), &ui::Instance<links::frmDesktopShortcuts>(),
+             &ui::Instance<links::frmFavoritesMenu>(), &ui::Instance<settings::frmHomePage>(),
+             &ui::Instance<settings::frmDesktopBackground>(), &ui::Instance<app::frmAbout>()}) {
+        form->Show();
+        const ui::FormDef& def = form->Def();
+        std::map<HWND, std::vector<std::wstring>> expected, stacked;
+        for (const ui::ControlDef& control : def.controls) {
+            HWND parent = control.parent ? form->Control(control.parent) : form->Hwnd();
+            expected[parent].insert(expected[parent].begin(), platform::FromAnsi(control.name));
+        }
+        for (const auto& [parent, names] : expected)
+            for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+                stacked[parent].push_back(ui::ControlName(child));
+        EXPECT_EQ(stacked, expected) << def.name;
+        form->Unload();
+    }
 }
 
 TEST_F(Forms, EveryNameAFormActsOnIsInItsTable) {

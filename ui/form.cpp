@@ -182,64 +182,93 @@ void Form::CreateMenu() {
         accelerators_ = CreateAcceleratorTableW(accels.data(), static_cast<int>(accels.size()));
 }
 
+// A new control goes to the bottom of its siblings, and later rows of the
+// table lie in front of earlier ones. So the table is made from its end,
+// containers first and in order (what they hold needs them), and then each
+// container is put behind its next sibling: one move a container rather
+// than one a control.
 void Form::CreateControls() {
-    HINSTANCE instance = GetModuleHandleW(nullptr);
-    int id = kFirstControlId;
-    for (const ControlDef& def : def_.controls) {
-        HWND parent = def.parent ? Control(def.parent) : hwnd_;
-        if (parent == nullptr)
-            throw platform::Failure(ERROR_INVALID_WINDOW_HANDLE, L"No container " + platform::FromAnsi(def.parent));
-        const wchar_t* cls = L"STATIC";
-        DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
-        DWORD exStyle = 0;
-        switch (def.kind) {
-        case Kind::Frame:
-            cls = kFrameClass;
-            style |= WS_CLIPCHILDREN;
-            break;
-        case Kind::Label:
-            style |= SS_NOTIFY | ((def.flags & kAlignRight) ? SS_RIGHT : (def.flags & kNoWrap) ? SS_LEFTNOWORDWRAP
-                                                                                               : SS_LEFT);
-            break;
-        case Kind::Button:
-            cls = L"BUTTON";
-            style |= WS_TABSTOP | ((def.flags & kDefaultButton) ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
-            break;
-        case Kind::PictureButton:
-            cls = L"BUTTON";
-            style |= WS_TABSTOP | BS_OWNERDRAW;
-            break;
-        case Kind::Image:
-            cls = kImageClass;
-            break;
-        case Kind::PictureBox:
-            cls = kPictureBoxClass;
-            style |= WS_TABSTOP;
-            exStyle |= WS_EX_CLIENTEDGE;
-            break;
-        case Kind::Line:
-            cls = kLineClass;
-            break;
-        }
-        // Made where it goes, in its font, so nothing is moved or drawn twice.
-        const wchar_t* caption = def.caption ? def.caption : L"";
-        const RECT pixels = Place(def, caption);
-        HWND control = CreateWindowExW(exStyle, cls, caption, style, pixels.left, pixels.top, pixels.right - pixels.left,
-                                       pixels.bottom - pixels.top, parent,
-                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(id++)), instance,
-                                       const_cast<ControlDef*>(&def));
-        if (control == nullptr)
-            platform::ThrowLastError(platform::FromAnsi(def.name));
-        controls_.push_back(control);
-        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(Font(def.font)), FALSE);
-        // New controls go to the bottom; later rows of the table lie in
-        // front of earlier ones.
-        SetWindowPos(control, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-        SetName(control, def.name);
-        if (def.kind == Kind::Image)
-            SetPropW(control, L"Picture", platform::UnpackPicture(platform::ResourceBytes(def.resource)));
+    const std::size_t count = def_.controls.size();
+    std::vector<bool> container(count, false);
+    for (const ControlDef& def : def_.controls)
+        for (std::size_t i = 0; def.parent != nullptr && i < count; ++i)
+            if (std::string_view(def_.controls[i].name) == def.parent)
+                container[i] = true;
+    controls_.assign(count, nullptr);
+    for (std::size_t i = 0; i < count; ++i)
+        if (container[i])
+            CreateControl(i);
+    for (std::size_t i = count; i-- > 0;)
+        if (!container[i])
+            CreateControl(i);
+    const auto sameParent = [&](std::size_t a, std::size_t b) {
+        const char* pa = def_.controls[a].parent;
+        const char* pb = def_.controls[b].parent;
+        return pa == nullptr || pb == nullptr ? pa == pb : std::string_view(pa) == pb;
+    };
+    for (std::size_t i = count; i-- > 0;) {
+        if (!container[i])
+            continue;
+        HWND next = HWND_TOP;
+        for (std::size_t j = i + 1; j < count && next == HWND_TOP; ++j)
+            if (sameParent(i, j))
+                next = controls_[j];
+        SetWindowPos(controls_[i], next, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
     SetName(hwnd_, def_.name);
+}
+
+void Form::CreateControl(std::size_t index) {
+    const ControlDef& def = def_.controls[index];
+    HWND parent = def.parent ? Control(def.parent) : hwnd_;
+    if (parent == nullptr)
+        throw platform::Failure(ERROR_INVALID_WINDOW_HANDLE, L"No container " + platform::FromAnsi(def.parent));
+    const wchar_t* cls = L"STATIC";
+    DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
+    DWORD exStyle = 0;
+    switch (def.kind) {
+    case Kind::Frame:
+        cls = kFrameClass;
+        style |= WS_CLIPCHILDREN;
+        break;
+    case Kind::Label:
+        style |= SS_NOTIFY | ((def.flags & kAlignRight) ? SS_RIGHT : (def.flags & kNoWrap) ? SS_LEFTNOWORDWRAP
+                                                                                           : SS_LEFT);
+        break;
+    case Kind::Button:
+        cls = L"BUTTON";
+        style |= WS_TABSTOP | ((def.flags & kDefaultButton) ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
+        break;
+    case Kind::PictureButton:
+        cls = L"BUTTON";
+        style |= WS_TABSTOP | BS_OWNERDRAW;
+        break;
+    case Kind::Image:
+        cls = kImageClass;
+        break;
+    case Kind::PictureBox:
+        cls = kPictureBoxClass;
+        style |= WS_TABSTOP;
+        exStyle |= WS_EX_CLIENTEDGE;
+        break;
+    case Kind::Line:
+        cls = kLineClass;
+        break;
+    }
+    // Made where it goes, in its font, so nothing is moved or drawn twice.
+    const wchar_t* caption = def.caption ? def.caption : L"";
+    const RECT pixels = Place(def, caption);
+    HWND control = CreateWindowExW(exStyle, cls, caption, style, pixels.left, pixels.top, pixels.right - pixels.left,
+                                   pixels.bottom - pixels.top, parent,
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + index)),
+                                   GetModuleHandleW(nullptr), const_cast<ControlDef*>(&def));
+    if (control == nullptr)
+        platform::ThrowLastError(platform::FromAnsi(def.name));
+    controls_[index] = control;
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(Font(def.font)), FALSE);
+    SetName(control, def.name);
+    if (def.kind == Kind::Image)
+        SetPropW(control, L"Picture", platform::UnpackPicture(platform::ResourceBytes(def.resource)));
 }
 
 // Tool tips show only once the mouse rests on a control, so the window that

@@ -57,6 +57,7 @@ private:
     // Life cycle (form.cpp).
     void Create();
     void CreateControls();
+    void CreateControl(std::size_t index);
     void CreateMenu();
     void MakeToolTips();
     void ReleaseResources();
