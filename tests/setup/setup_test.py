@@ -305,7 +305,7 @@ class SetupTest(unittest.TestCase):
 
     def find(self, title, *controls):
         found = Probe("desktop", DESKTOP, "find", title, ",".join(controls))
-        self.assertEqual(found.status, 0, "%s with %s" % (title or "the splash", controls))
+        self.assertEqual(found.status, 0, "%s with %s; shown: %s" % (title or "the splash", controls, found.windows()))
         return found
 
     def use_the_program(self, width, height, state):

@@ -11,9 +11,10 @@
 //   desktop NAME           works on that desktop from here on (first, before
 //                          anything makes a window)
 //   find TITLE CONTROL,CONTROL...
-//                          waits for a visible window of that title with those
-//                          controls; prints the centre of each control on the
-//                          screen, then every visible window
+//                          waits (up to 90 s) for a visible window of that title
+//                          with those controls; prints the centre of each
+//                          control on the screen, then every visible window
+//                          (also when it fails)
 //   machine                the all-users folders and shortcuts, and the values
 //                          of each machine-wide uninstall entry (see Machine)
 //   message TITLE          waits for a visible window of that title, prints
@@ -295,7 +296,9 @@ void PrintWindows() {
 }
 
 bool Find(const std::wstring& title, const std::vector<std::wstring>& names) {
-    for (int i = 0; i < 300; ++i) {
+    // A fresh prefix's first windows have taken over half a minute to come
+    // on a busy machine.
+    for (int i = 0; i < 900; ++i) {
         for (HWND window : VisibleWindows()) {
             if (WindowText(window) != title)
                 continue;
@@ -316,6 +319,7 @@ bool Find(const std::wstring& title, const std::vector<std::wstring>& names) {
         }
         Sleep(100);
     }
+    PrintWindows();
     return false;
 }
 
