@@ -1,5 +1,6 @@
 // The program's seven windows made the plain way, for its memory to be set
-// against: the splash, the main window with its menu, the five picker windows
+// against, and its splash for its start-up: the splash (with its fonts and
+// logo), the main window with its menu, the five picker windows
 // and About, each at the program's client size and frame at 96 DPI, owned as
 // the program's are, with Windows' own controls where the program has its
 // own (26 push buttons and two group boxes in each picker). A driver opens
@@ -58,16 +59,31 @@ void Show(HWND window, HWND focus) {
     SetFocus(focus);
 }
 
+HFONT Font(const wchar_t* face, int hundredthsOfPoints, int weight) {
+    return CreateFontW(-MulDiv(hundredthsOfPoints, 96, 7200), 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face);
+}
+
+// The splash with its fonts and its logo, the picture a bitmap resource
+// that a static control stretches to its rectangle.
 void ShowSplash() {
     g_splash = Window(L"", WS_POPUP | WS_DLGFRAME, 0, 7380, 4245, g_owner, nullptr);
+    const HFONT text = Font(L"Comic Sans MS", 825, FW_NORMAL);
+    const auto label = [&](const wchar_t* caption, DWORD style, int x, int y, int width, int height, HFONT font) {
+        HWND control = Control(g_splash, L"STATIC", caption, style, x, y, width, height);
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    };
     Control(g_splash, L"BUTTON", L"", BS_GROUPBOX, 150, 60, 7080, 4050);
-    Control(g_splash, L"STATIC", L"", SS_BLACKFRAME, 390, 375, 3015, 3225);
-    Control(g_splash, L"STATIC", L"Tumblewick", SS_LEFT, 4110, 1260, 1845, 600);
-    Control(g_splash, L"STATIC", L"Windows", SS_RIGHT, 5595, 2340, 1410, 435);
-    Control(g_splash, L"STATIC", L"1.0.0", SS_RIGHT, 6675, 2760, 330, 285);
-    Control(g_splash, L"STATIC", L"Copyright \u00A9 2026 Tumblewick", SS_LEFT, 4710, 1860, 2415, 255);
-    Control(g_splash, L"STATIC", L"All rights reserved. Patent pending.", SS_LEFT, 300, 3720, 6855, 315);
+    HWND logo = Control(g_splash, L"STATIC", L"", SS_BITMAP | SS_REALSIZECONTROL, 390, 375, 3015, 3225);
+    SendMessageW(logo, STM_SETIMAGE, IMAGE_BITMAP,
+                 reinterpret_cast<LPARAM>(LoadImageW(g_instance, MAKEINTRESOURCEW(1), IMAGE_BITMAP, 0, 0, 0)));
+    label(L"Tumblewick", SS_LEFT, 4110, 1260, 1845, 600, Font(L"Comic Sans MS", 2175, FW_BOLD));
+    label(L"Windows", SS_RIGHT, 5595, 2340, 1410, 435, Font(L"Comic Sans MS", 1575, FW_NORMAL));
+    label(L"Version 1.0.0", SS_RIGHT, 5595, 2760, 1410, 285, Font(L"Arial", 1200, FW_BOLD));
+    label(L"Copyright \u00A9 2026 Tumblewick", SS_LEFT, 4710, 1860, 2415, 255, text);
+    label(L"All rights reserved. Patent pending.", SS_LEFT, 300, 3720, 6855, 315, text);
     HWND ok = Button(g_splash, L"OK", 5760, 3360, 1215, 495, kOk);
+    SendMessageW(ok, WM_SETFONT, reinterpret_cast<WPARAM>(text), FALSE);
     Name(ok, L"btnOK");
     Show(g_splash, ok);
 }
