@@ -201,17 +201,13 @@ void Form::CreateControls() {
     for (std::size_t i = count; i-- > 0;)
         if (!container[i])
             CreateControl(i);
-    const auto sameParent = [&](std::size_t a, std::size_t b) {
-        const char* pa = def_.controls[a].parent;
-        const char* pb = def_.controls[b].parent;
-        return pa == nullptr || pb == nullptr ? pa == pb : std::string_view(pa) == pb;
-    };
     for (std::size_t i = count; i-- > 0;) {
         if (!container[i])
             continue;
+        const HWND parent = GetParent(controls_[i]);
         HWND next = HWND_TOP;
         for (std::size_t j = i + 1; j < count && next == HWND_TOP; ++j)
-            if (sameParent(i, j))
+            if (GetParent(controls_[j]) == parent)
                 next = controls_[j];
         SetWindowPos(controls_[i], next, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
