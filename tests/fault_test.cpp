@@ -22,6 +22,7 @@
 #include "platform/file_write.h"
 #include "platform/mouse_pointer.h"
 #include "settings/home_page.h"
+#include "tests/support/host.h"
 #include "tests/support/ui_driver.h"
 
 namespace {
@@ -42,40 +43,6 @@ std::set<std::wstring> Names(const fs::path& folder) {
     for (const auto& entry : fs::directory_iterator(folder))
         names.insert(entry.path().filename().wstring());
     return names;
-}
-
-std::string UnixPath(const fs::path& path) {
-    using UnixName = char*(CDECL*)(LPCWSTR);
-    static auto unixName = reinterpret_cast<UnixName>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
-    char* name = unixName(path.c_str());
-    std::string result = name ? name : "";
-    HeapFree(GetProcessHeap(), 0, name);
-    return result;
-}
-
-// Runs a shell command on the host and returns its exit status, -1 when it
-// did not end in time. Wine starts host programs as well; this is how the
-// cases plant what a user with a shell could (symbolic links) and mount small
-// file systems. Wine hands back no process handle for a host program, so the
-// command leaves its status in a file.
-int Host(const std::string& command) {
-    fs::create_directories(kRoot);
-    const fs::path status = kRoot / L"host status";
-    fs::remove(status);
-    std::string line = "/bin/sh -c \"" + command + "; echo $? > '" + UnixPath(kRoot) + "/host status'\"";
-    std::wstring wide(line.begin(), line.end());
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(L"Z:\\bin\\sh", wide.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process))
-        return -1;
-    if (!PumpUntil([&] { return ReadFileBytes(status).ends_with("\n"); }, 15000))
-        return -1;
-    int exitStatus = std::stoi(ReadFileBytes(status));
-    fs::remove(status);
-    return exitStatus;
 }
 
 // Removes a tree, read-only and hidden files included.

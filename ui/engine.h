@@ -15,6 +15,8 @@ LRESULT CALLBACK FormProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 Form* FormOf(HWND hwnd);
 // The loaded forms, oldest first.
 const std::vector<Form*>& LoadedForms();
+// Whether a failure has been reported, so the program ends with exit code 1.
+bool ProgramFailed();
 // The DPI of the form that holds the control.
 UINT DpiOf(HWND control);
 // A length in pixels at 96 dpi, scaled to `dpi`.

@@ -1,12 +1,9 @@
-// A form's life: load, show and unload, its window procedure, the message
-// loop, and the edge that no failure crosses.
+// A form's life: load, show and unload, and its window procedure.
 #include "ui/form.h"
 
 #include <commctrl.h>
 
 #include <algorithm>
-#include <new>
-#include <stdexcept>
 
 #include "platform/failure.h"
 #include "platform/mouse_pointer.h"
@@ -28,7 +25,6 @@ constexpr int kFirstMenuId = 1000;
 std::wstring g_title;
 // The loaded forms, oldest first.
 std::vector<Form*> g_loaded;
-bool g_failed = false;
 
 // Forms without a task-bar button are owned by this hidden window, as the
 // task bar lists only unowned windows.
@@ -435,7 +431,7 @@ LRESULT CALLBACK FormProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
         std::erase(g_loaded, form);
         if (g_loaded.empty())
-            PostQuitMessage(g_failed ? 1 : 0);
+            PostQuitMessage(ProgramFailed() ? 1 : 0);
         return result;
     }
     // No failure crosses a window procedure: what a handler does not trap
@@ -446,75 +442,6 @@ LRESULT CALLBACK FormProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         ReportCurrentException();
     }
     return 0;
-}
-
-void ReportUnhandledFailure(long number, const std::wstring& description) {
-    if (g_failed)
-        return;
-    g_failed = true;
-    // Unloading the last form on the way here posted the quit message; while
-    // it is pending the box would close at once, so it waits until after.
-    MSG quit;
-    PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
-    std::wstring text = L"Error " + std::to_wstring(number) + L":\n\n" + description;
-    MessageBoxW(nullptr, text.c_str(), g_title.c_str(), MB_OK | MB_ICONSTOP | MB_TASKMODAL);
-    PostQuitMessage(1);
-}
-
-void ReportCurrentException() {
-    try {
-        throw;
-    } catch (const platform::Failure& failure) {
-        ReportUnhandledFailure(failure.Number(), failure.Description());
-    } catch (const std::bad_alloc&) {
-        ReportUnhandledFailure(ERROR_OUTOFMEMORY, platform::SystemErrorText(ERROR_OUTOFMEMORY));
-    } catch (const std::exception& other) {
-        ReportUnhandledFailure(ERROR_INTERNAL_ERROR, platform::FromAnsi(other.what()));
-    } catch (...) {
-        ReportUnhandledFailure(ERROR_INTERNAL_ERROR, platform::SystemErrorText(ERROR_INTERNAL_ERROR));
-    }
-}
-
-void ProcessMessage(MSG& msg) {
-    if (msg.message >= WM_MOUSEFIRST && msg.message <= WM_MOUSELAST) {
-        Form* form = FormOf(GetAncestor(msg.hwnd, GA_ROOT));
-        if (form != nullptr && !form->toolTipsMade_)
-            form->MakeToolTips();
-        if (form != nullptr && form->toolTip_ != nullptr)
-            SendMessageW(form->toolTip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&msg));
-    }
-    if (msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST) {
-        if (Form* form = FormOf(GetAncestor(msg.hwnd, GA_ROOT)); form && form->IsLoaded()) {
-            bool handled = false;
-            try {
-                handled = form->PreTranslate(msg);
-            } catch (...) {
-                ReportCurrentException();
-                handled = true;
-            }
-            if (handled)
-                return;
-        }
-    }
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-}
-
-int Run() {
-    MSG msg;
-    while (GetMessageW(&msg, nullptr, 0, 0) > 0)
-        ProcessMessage(msg);
-    return g_failed ? 1 : static_cast<int>(msg.wParam);
-}
-
-int RunProgram(const std::function<void()>& start) {
-    g_failed = false;
-    try {
-        start();
-    } catch (...) {
-        ReportCurrentException();
-    }
-    return Run();
 }
 
 int LoadedFormCount() { return static_cast<int>(g_loaded.size()); }

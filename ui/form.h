@@ -52,7 +52,7 @@ public:
 private:
     friend LRESULT CALLBACK FormProc(HWND, UINT, WPARAM, LPARAM);
     friend Form* FormOf(HWND);
-    friend void ProcessMessage(MSG& msg);
+    friend void ProcessMessage(MSG& msg);  // message_loop.cpp
 
     // Life cycle (form.cpp).
     void Create();

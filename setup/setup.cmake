@@ -1,13 +1,11 @@
-# What a user downloads, made from the shipped 32-bit build by the `setup`
-# target (part of every build):
-#   Tumblewick-<version>-setup.exe  the installer (tools/setup.nsi), with the
-#                                   stripped program and the 24 wallpapers
-#   Tumblewick-<version>-win32.zip  the stripped program and a read-me, for
-#                                   use without installing
-# The 64-bit tree makes the same two of its own program, a 64-bit installer
-# (-x64-setup.exe, -win64.zip), so that a host that runs 64-bit programs only
-# can try the setup too.
-# Both land in the build tree; their parts are made in its package/ folder.
+# What a user downloads, made by the `setup` target (part of every build):
+#   Tumblewick-<version>-x64-setup.exe  the installer (setup/setup.nsi) of the
+#   Tumblewick-<version>-win64.zip      64-bit tree: the main downloads
+#   Tumblewick-<version>-setup.exe      the same of the i686 tree, for 32-bit
+#   Tumblewick-<version>-win32.zip      Windows
+# The setup carries the stripped program and the 24 wallpapers; the zip the
+# stripped program and a read-me, for use without installing. Both land in
+# the build tree; their parts are made in its package/ folder.
 #
 # The same source gives the same package: every file in it carries the time
 # of the last commit (or SOURCE_DATE_EPOCH, where the caller sets it), never
@@ -34,9 +32,6 @@ else()
         set(TW_SOURCE_DATE_EPOCH 0)
     endif()
 endif()
-# string(TIMESTAMP) reads the time from SOURCE_DATE_EPOCH.
-set(ENV{SOURCE_DATE_EPOCH} ${TW_SOURCE_DATE_EPOCH})
-string(TIMESTAMP TW_SOURCE_DATE "%Y-%m-%d %H:%M:%S UTC" UTC)
 set(TW_SIGN ${CMAKE_SOURCE_DIR}/tools/sign)
 if(DEFINED ENV{TUMBLEWICK_SIGN_PFX} AND DEFINED ENV{TUMBLEWICK_SIGN_PASSWORD})
     message(STATUS "Signing the package with $ENV{TUMBLEWICK_SIGN_PFX}")
@@ -48,12 +43,15 @@ set(TW_PACKAGE_DIR ${CMAKE_BINARY_DIR}/package)
 set(TW_PACKAGED_EXE ${TW_PACKAGE_DIR}/Tumblewick.exe)
 set(TW_WALLPAPER_DIR ${TW_PACKAGE_DIR}/wallpapers)
 set(TW_WALLPAPER_LIST ${TW_PACKAGE_DIR}/wallpapers.nsh)
+set(TW_WALLPAPER_HEADER ${TW_GENERATED}/setup/wallpaper_list.h)
+set(TW_PLUGIN_DIR ${TW_PACKAGE_DIR}/plugins/${nsis_target})
 set(TW_SETUP_EXE ${CMAKE_BINARY_DIR}/Tumblewick-${PROJECT_VERSION}-${setup_name}.exe)
 set(TW_ZIP ${CMAKE_BINARY_DIR}/Tumblewick-${PROJECT_VERSION}-${zip_name}.zip)
 
 # The wallpaper files that the catalogue names, read from its rows so that the
-# setup places exactly those; their list for the setup script carries each
-# file's size and checksum, so it is written once they are drawn.
+# setup places exactly those; their lists for the setup script and for the
+# wallpaper rule carry each file's size and digest, so they are written once
+# the files are drawn.
 set(catalogue ${CMAKE_SOURCE_DIR}/catalogue/catalogue.cpp)
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${catalogue})
 file(STRINGS ${catalogue} rows REGEX "\"[a-z]+\\.bmp\"")
@@ -69,10 +67,27 @@ add_custom_command(OUTPUT ${wallpapers}
     COMMAND touch -d @${TW_SOURCE_DATE_EPOCH} ${wallpapers}
     DEPENDS ${CMAKE_SOURCE_DIR}/tools/make_pictures.py
     COMMENT "Drawing the 24 wallpapers")
-add_custom_command(OUTPUT ${TW_WALLPAPER_LIST}
-    COMMAND ${CMAKE_SOURCE_DIR}/tools/wallpaper_list.py ${TW_WALLPAPER_LIST} ${TW_WALLPAPER_DIR} ${TW_WALLPAPER_FILES}
-    DEPENDS ${CMAKE_SOURCE_DIR}/tools/wallpaper_list.py ${wallpapers}
+add_custom_command(OUTPUT ${TW_WALLPAPER_LIST} ${TW_WALLPAPER_HEADER}
+    COMMAND ${CMAKE_SOURCE_DIR}/setup/wallpaper_list.py ${TW_WALLPAPER_LIST} ${TW_WALLPAPER_HEADER} ${TW_WALLPAPER_DIR}
+            ${TW_WALLPAPER_FILES}
+    DEPENDS ${CMAKE_SOURCE_DIR}/setup/wallpaper_list.py ${wallpapers}
     COMMENT "Listing the wallpapers for the setup")
+
+# The wallpaper rule, once, for the setup's plug-in and the MSI's custom
+# actions.
+add_library(wallpaper_rule STATIC ${CMAKE_SOURCE_DIR}/setup/wallpaper_rule.cpp)
+target_link_libraries(wallpaper_rule PUBLIC tumblewick_core ntdll bcrypt)
+
+add_library(wallpaper_plugin MODULE ${CMAKE_SOURCE_DIR}/setup/wallpaper_plugin.cpp ${TW_WALLPAPER_HEADER})
+target_link_libraries(wallpaper_plugin PRIVATE wallpaper_rule
+    /usr/${TW_TRIPLET}/lib/nsis/libpluginapi-${nsis_target}.a)
+target_include_directories(wallpaper_plugin PRIVATE /usr/${TW_TRIPLET}/include)
+set_target_properties(wallpaper_plugin PROPERTIES PREFIX "" OUTPUT_NAME Wallpapers)
+add_custom_command(OUTPUT ${TW_PLUGIN_DIR}/Wallpapers.dll
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${TW_PLUGIN_DIR}
+    COMMAND ${CMAKE_STRIP} -o ${TW_PLUGIN_DIR}/Wallpapers.dll $<TARGET_FILE:wallpaper_plugin>
+    DEPENDS wallpaper_plugin
+    COMMENT "Stripping the setup's plug-in")
 
 # Stripped here too, so that the package is small whatever the build keeps.
 add_custom_command(OUTPUT ${TW_PACKAGED_EXE}
@@ -83,26 +98,25 @@ add_custom_command(OUTPUT ${TW_PACKAGED_EXE}
     DEPENDS Tumblewick
     COMMENT "Stripping Tumblewick.exe for the package")
 
+file(GLOB TW_SETUP_SCRIPTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/setup/setup.nsi ${CMAKE_SOURCE_DIR}/setup/nsis/*.nsh)
 add_custom_command(OUTPUT ${TW_SETUP_EXE}
-    COMMAND ${TW_MAKENSIS} -V2 "-XTarget ${nsis_target}" -DVERSION=${PROJECT_VERSION} -DEXE=${TW_PACKAGED_EXE}
-            -DWALLPAPERS=${TW_WALLPAPER_DIR} -DWALLPAPER_LIST=${TW_WALLPAPER_LIST}
+    COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${TW_SOURCE_DATE_EPOCH}
+            ${TW_MAKENSIS} -V2 "-XTarget ${nsis_target}" -DVERSION=${PROJECT_VERSION} -DEXE=${TW_PACKAGED_EXE}
+            -DWALLPAPERS=${TW_WALLPAPER_DIR} -DWALLPAPER_LIST=${TW_WALLPAPER_LIST} -DPLUGINS=${TW_PLUGIN_DIR}
             -DICON=${CMAKE_SOURCE_DIR}/assets/tumblewick.ico -DOUTFILE=${TW_SETUP_EXE}
             -DPUBLISHER=${TW_PUBLISHER} -DWEBSITE=${TW_WEBSITE} -DSIGN=${TW_SIGN}
-            ${CMAKE_SOURCE_DIR}/tools/setup.nsi
-    DEPENDS ${CMAKE_SOURCE_DIR}/tools/setup.nsi ${TW_PACKAGED_EXE} ${wallpapers} ${TW_WALLPAPER_LIST}
+            ${CMAKE_SOURCE_DIR}/setup/setup.nsi
+    DEPENDS ${TW_SETUP_SCRIPTS} ${TW_PACKAGED_EXE} ${wallpapers} ${TW_WALLPAPER_LIST} ${TW_PLUGIN_DIR}/Wallpapers.dll
             ${CMAKE_SOURCE_DIR}/assets/tumblewick.ico ${TW_SIGN}
     COMMENT "Building ${TW_SETUP_EXE}")
 
 set(portable ${TW_PACKAGE_DIR}/portable/Tumblewick)
-configure_file(${CMAKE_SOURCE_DIR}/tools/zip-readme.txt ${portable}/README.txt @ONLY NEWLINE_STYLE CRLF)
+set(TW_SETUP_FILE Tumblewick-${PROJECT_VERSION}-${setup_name}.exe)
+configure_file(${CMAKE_SOURCE_DIR}/setup/zip-readme.txt ${portable}/README.txt @ONLY NEWLINE_STYLE CRLF)
 add_custom_command(OUTPUT ${TW_ZIP}
-    COMMAND ${CMAKE_COMMAND} -E copy ${TW_PACKAGED_EXE} ${portable}/Tumblewick.exe
-    COMMAND touch -d @${TW_SOURCE_DATE_EPOCH} ${portable}/Tumblewick.exe ${portable}/README.txt
-    COMMAND ${CMAKE_COMMAND} -E rm -f ${TW_ZIP}
-    COMMAND ${CMAKE_COMMAND} -E tar cf ${TW_ZIP} --format=zip "--mtime=${TW_SOURCE_DATE}"
-            Tumblewick/Tumblewick.exe Tumblewick/README.txt
-    WORKING_DIRECTORY ${TW_PACKAGE_DIR}/portable
-    DEPENDS ${TW_PACKAGED_EXE} ${portable}/README.txt
+    COMMAND ${CMAKE_SOURCE_DIR}/setup/make_zip.py ${TW_ZIP} ${TW_SOURCE_DATE_EPOCH}
+            Tumblewick/Tumblewick.exe=${TW_PACKAGED_EXE} Tumblewick/README.txt=${portable}/README.txt
+    DEPENDS ${CMAKE_SOURCE_DIR}/setup/make_zip.py ${TW_PACKAGED_EXE} ${portable}/README.txt
     COMMENT "Building ${TW_ZIP}")
 
 add_custom_target(setup ALL DEPENDS ${TW_SETUP_EXE} ${TW_ZIP})
