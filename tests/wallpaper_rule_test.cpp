@@ -114,7 +114,7 @@ protected:
     }
 
     const std::map<std::wstring, std::string> pictures_ = {
-        {L"barney.bmp", std::string(3000, 'b')}, {L"elmo.bmp", "elmo's picture"}, {L"dora.bmp", std::string(70000, 'd')}};
+        {L"barney.bmp", "barney's picture"}, {L"elmo.bmp", "elmo's picture"}, {L"dora.bmp", "dora's picture"}};
     std::vector<std::wstring> names_;
     std::vector<rule::Wallpaper> wallpapers_;
     rule::Setting setting_;
@@ -248,7 +248,7 @@ TEST_F(WallpaperRuleTest, AnEarlierSetupsNameKeyedRecordIsRewrittenUnderTheSid) 
     for (const auto& [name, bytes] : pictures_)
         WriteBytes(kFolder / name, bytes);
     WriteBytes(kFolder / L"installed for tester.ini",
-               "[wallpapers]\r\nbarney.bmp=3000:0\r\n[folders]\r\nshare=1\r\nproduct=1\r\nbackgrounds=1\r\nwallpapers=1\r\n"
+               "[wallpapers]\r\nbarney.bmp=16:0\r\n[folders]\r\nshare=1\r\nproduct=1\r\nbackgrounds=1\r\nwallpapers=1\r\n"
                "[install]\r\nversion=1.0.0\r\n");
     Install(setting_);
     EXPECT_EQ(Tree(kBase), Whole());
