@@ -1,6 +1,15 @@
 ; The program folder: where it goes, whether it can be used, and the room on
 ; the drives setup writes to.
 
+; ${If} ${IsFolder} PATH: PATH is a folder, a drive's root included (which
+; ${FileExists} "PATH\*.*" misses when it is empty).
+!macro _IsFolder _a _b _t _f
+    !insertmacro _LOGICLIB_TEMP
+    ${GetFileAttributes} "${_b}\" "DIRECTORY" $_LOGICLIB_TEMP
+    StrCmp $_LOGICLIB_TEMP 1 `${_t}` `${_f}`
+!macroend
+!define IsFolder `"" IsFolder`
+
 ; The user's program folder as Windows names it (FOLDERID_UserProgramFiles),
 ; unless an installed copy or /D= chose another.
 Function UserProgramFolder
@@ -20,7 +29,7 @@ FunctionEnd
 Function ExistingFolder
     Exch $0
     ${DoUntil} $0 == ""
-        ${If} ${FileExists} "$0\*.*"
+        ${If} ${IsFolder} "$0"
             ${Break}
         ${EndIf}
         ${GetParent} "$0" $0
@@ -89,7 +98,7 @@ Function CheckFolder
     StrCpy $0 "$INSTDIR"
     ${DoUntil} $0 == ""
         ${If} ${FileExists} "$0"
-            ${IfNot} ${FileExists} "$0\*.*"
+            ${IfNot} ${IsFolder} "$0"
                 !insertmacro REFUSE_FOLDER "Cannot install into $\"$INSTDIR$\": $\"$0$\" is a file, not a folder."
             ${EndIf}
             ${Break}
@@ -199,7 +208,7 @@ Function MakeProgramFolder
     StrCpy $ProgramTop ""
     StrCpy $1 $0
     ${DoUntil} $1 == ""
-        ${If} ${FileExists} "$1\*.*"
+        ${If} ${IsFolder} "$1"
             ${Break}
         ${EndIf}
         StrCpy $ProgramTop $1
@@ -208,7 +217,7 @@ Function MakeProgramFolder
     ClearErrors
     CreateDirectory "$0"
     ${If} ${Errors}
-    ${OrIfNot} ${FileExists} "$0\*.*"
+    ${OrIfNot} ${IsFolder} "$0"
         !insertmacro REFUSE_FOLDER "Cannot make the folder $\"$0$\"."
     ${EndIf}
     Pop $0

@@ -22,7 +22,7 @@ import zlib
 import harness
 
 harness.use("msi-test")
-from harness import ENV, ROOT, TOOLS, Probe, click, read_file, unix_path, wine  # noqa: E402
+from harness import ENV, ROOT, SOURCE, TOOLS, Probe, click, read_file, unix_path, wine  # noqa: E402
 
 MSI = os.environ["TW_MSI"]
 PACKAGED_EXE = os.environ["TW_PACKAGED_EXE"]
@@ -32,6 +32,9 @@ WALLPAPER_FOLDER = r"c:\share\Tumblewick\backgrounds\character backgrounds"
 RECORD = "installed for all users.ini"
 DESKTOP = "Tumblewick"
 DOWNGRADE = "A newer version of Tumblewick is already installed."
+# Wine's msiexec points the all-users folders at the user's; this turns on
+# the MSI's step that points them back.
+WINE_FOLDERS = "WINEALLUSERSFOLDERS=1"
 
 
 def product_code(msi):
@@ -60,24 +63,19 @@ class MsiTest(unittest.TestCase):
         cls.older = os.path.join(ROOT, "older", "Tumblewick-0.9.0.msi")
         subprocess.run([os.environ["TW_CMAKE"], "-DPACKAGE=" + os.path.dirname(PACKAGED_EXE), "-DVERSION=0.9.0",
                         "-DEXE=" + os.path.join(ROOT, "older", "Tumblewick.exe"), "-DOUT=" + cls.older,
-                        "-P", os.path.join(TOOLS, "msi.cmake")], check=True, stdout=subprocess.DEVNULL)
+                        "-P", os.path.join(SOURCE, "setup", "msi.cmake")], check=True, stdout=subprocess.DEVNULL)
 
     @classmethod
     def tearDownClass(cls):
         subprocess.run([os.path.join(TOOLS, "prefix-stop")], env=ENV, check=True)
 
     def msiexec(self, *args):
-        self.assertEqual(wine("msiexec", *args, "/qn").returncode, 0, args)
+        self.assertEqual(wine("msiexec", *args, "/qn", WINE_FOLDERS).returncode, 0, args)
 
-    def record(self, skipped=(), made="1"):
+    def record(self, made="1"):
         """The MSI's record, byte for byte, as the per-user setup writes one."""
-        lines = ["[wallpapers]"]
-        for name in self.catalogue:
-            if name not in skipped:
-                data = read_file(os.path.join(WALLPAPERS, name))
-                lines.append("%s=%d:%08X" % (name, len(data), zlib.crc32(data)))
-        lines += ["[folders]"] + ["%s=%s" % (key, made) for key in ("share", "product", "backgrounds", "wallpapers")]
-        lines += ["[install]", "version=" + VERSION]
+        lines = ["[install]", "version=" + VERSION, "[folders]"]
+        lines += ["%s=%s" % (key, made) for key in ("share", "product", "backgrounds", "wallpapers")]
         return "".join(line + "\r\n" for line in lines).encode("ascii")
 
     def expect_installed(self, exe, msi=MSI, desktop=False, beside_setup=False):
@@ -89,7 +87,9 @@ class MsiTest(unittest.TestCase):
         user_link = setup_program if beside_setup else "<missing>"
         others = [self.setup_record()] if beside_setup else []
         self.assertEqual(read_file(unix_path(self.program)), exe)
-        self.assertEqual(os.listdir(unix_path(self.location)), ["Tumblewick.exe"])
+        # The wallpapers' source, from which they are placed.
+        self.assertEqual(sorted(os.listdir(unix_path(self.location))), ["Tumblewick.exe", "wallpapers"])
+        self.assertEqual(sorted(os.listdir(unix_path(self.location + r"\wallpapers"))), sorted(self.catalogue))
         self.assertEqual(state.links(), {
             state.folder("Programs") + r"\Tumblewick.lnk": user_link,
             state.folder("Desktop") + r"\Tumblewick.lnk": user_link,
@@ -180,7 +180,7 @@ class MsiTest(unittest.TestCase):
         # The older one refuses, with its message (in a window: Wine's
         # msiexec logs no message of a failed launch condition).
         before = self.snapshot()
-        older = subprocess.Popen([os.path.join(TOOLS, "wine-run"), "msiexec", "/i", self.older, "/qb"], env=ENV,
+        older = subprocess.Popen([os.path.join(TOOLS, "wine-run"), "msiexec", "/i", self.older, "/qb", WINE_FOLDERS], env=ENV,
                                  stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         message = Probe("message", "Install Failed")
         # 1603, which Wine's exit status gives modulo 256.
@@ -198,7 +198,7 @@ class MsiTest(unittest.TestCase):
         self.msiexec("/i", MSI)
         self.assertEqual(read_file(own), b"a parent's picture")
         self.assertEqual(read_file(unix_path(WALLPAPER_FOLDER + "\\" + RECORD)),
-                         self.record(skipped=["barney.bmp"], made=""))
+                         self.record(made=""))
         self.msiexec("/x", MSI)
         self.assertEqual(os.listdir(unix_path(WALLPAPER_FOLDER)), ["barney.bmp"])
         shutil.rmtree(unix_path(r"c:\share"))
@@ -228,6 +228,52 @@ class MsiTest(unittest.TestCase):
                 self.expect_installed(exe)
                 self.msiexec("/x", MSI)
             self.expect_removed()
+
+    def test_7_forged_records_make_no_parents_file_the_msis(self):
+        # Another account's record claiming a parent's barney.bmp, and the
+        # same claim added to the MSI's own record.
+        own = unix_path(WALLPAPER_FOLDER + r"\barney.bmp")
+        os.makedirs(os.path.dirname(own))
+        with open(own, "wb") as f:
+            f.write(b"a parent's picture")
+        claim = "[wallpapers]\r\nbarney.bmp=18:%08X\r\n" % zlib.crc32(b"a parent's picture")
+        forged = os.path.join(os.path.dirname(own), "installed for S-1-5-21-1-2-3-1001.ini")
+        with open(forged, "w") as f:
+            f.write(claim)
+        self.msiexec("/i", MSI)
+        self.assertEqual(read_file(own), b"a parent's picture")
+        os.remove(forged)
+        with open(unix_path(WALLPAPER_FOLDER + "\\" + RECORD), "a") as f:
+            f.write(claim)
+        self.msiexec("/x", MSI)
+        self.assertEqual((os.listdir(os.path.dirname(own)), read_file(own)), (["barney.bmp"], b"a parent's picture"))
+        shutil.rmtree(unix_path(r"c:\share"))
+
+    def test_8_a_failed_install_leaves_nothing(self):
+        # A folder in the place of the MSI's record: the install fails, and
+        # rollback takes back the wallpapers placed and the folders made.
+        os.makedirs(unix_path(WALLPAPER_FOLDER + "\\" + RECORD))
+        before = self.snapshot(), sorted(os.walk(unix_path(r"c:\share")))
+        self.assertEqual(wine("msiexec", "/i", MSI, "/qn", WINE_FOLDERS).returncode, 1603 % 256)
+        self.assertEqual((self.snapshot(), sorted(os.walk(unix_path(r"c:\share")))), before)
+        self.assertFalse(os.path.exists(unix_path(self.location)))
+        shutil.rmtree(unix_path(r"c:\share"))
+
+    def test_9_the_x64_msi_replaces_the_x86_one(self):
+        x86 = os.environ["TW_X86_MSI"]
+        if subprocess.run(["/usr/lib/wine/wine", "--version"], capture_output=True).returncode != 0:
+            self.skipTest("this host runs no 32-bit program, which the x86 MSI's custom actions are")
+        if x86 == MSI:
+            self.skipTest("this is the x86 tree's own MSI")
+        self.assertTrue(os.path.exists(x86), "the i686 tree's MSI, built before: " + x86)
+        self.msiexec("/i", x86)
+        x86_location = Probe("state", "machine").folder("ProgramFilesX86") + r"\Tumblewick"
+        self.assertTrue(os.path.exists(unix_path(x86_location + r"\Tumblewick.exe")))
+        self.msiexec("/i", MSI)
+        self.expect_installed(read_file(PACKAGED_EXE))
+        self.assertFalse(os.path.exists(unix_path(x86_location)), "nothing of the x86 MSI is left")
+        self.msiexec("/x", MSI)
+        self.expect_removed()
 
     def setup_record(self):
         records = [name for name in os.listdir(unix_path(WALLPAPER_FOLDER))

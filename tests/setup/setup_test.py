@@ -24,6 +24,7 @@ import subprocess
 import time
 import unittest
 import zipfile
+import zlib
 
 import harness
 
@@ -43,8 +44,10 @@ WEBSITE = "http://www.tumblewick.com"
 WALLPAPER_FOLDER = r"c:\share\Tumblewick\backgrounds\character backgrounds"
 DESKTOP = "Tumblewick"
 PICTURE = (1920, 1080)
-# Exit codes, as tools/setup.nsi and the README give them.
+# Exit codes, as setup/setup.nsi and the README give them.
 EXIT_RUNNING, EXIT_BUSY, EXIT_NEWER, EXIT_FOLDER, EXIT_SPACE, EXIT_WRITE, EXIT_LINK = 3, 4, 5, 6, 7, 8, 9
+# Another account's record, named by its SID.
+ANOTHER_RECORD = "installed for S-1-5-21-1-2-3-1001.ini"
 UNINSTALL_VALUES = {"DisplayName", "DisplayVersion", "Publisher", "DisplayIcon", "InstallLocation", "UninstallString",
                     "QuietUninstallString", "EstimatedSize", "NoModify", "NoRepair"}
 
@@ -256,7 +259,7 @@ class SetupTest(unittest.TestCase):
             self.assertEqual(portable.read("Tumblewick/Tumblewick.exe"), read_file(PACKAGED_EXE))
             readme = portable.read("Tumblewick/README.txt").decode("ascii")
         self.assertIn("wallpaper pictures come with the setup only", readme)
-        self.assertIn("Tumblewick-%s-setup.exe" % VERSION, readme)
+        self.assertIn("Tumblewick-%s-%s.exe" % (VERSION, SETUP_KIND), readme)
         self.assertEqual(os.path.basename(os.environ["TW_ZIP"]), "Tumblewick-%s-%s.zip" % (VERSION, ZIP_KIND))
 
     def test_01_an_upgrade_over_an_older_copy(self):
@@ -273,7 +276,7 @@ class SetupTest(unittest.TestCase):
                         "-DWALLPAPER_LIST=" + os.environ["TW_WALLPAPER_LIST"],
                         "-DICON=" + os.path.join(SOURCE, "assets", "tumblewick.ico"), "-DOUTFILE=" + older_setup,
                         "-DPUBLISHER=Tumblewick", "-DWEBSITE=" + WEBSITE, "-DSIGN=" + os.path.join(TOOLS, "sign"),
-                        os.path.join(TOOLS, "setup.nsi")], check=True)
+                        "-DPLUGINS=" + os.environ["TW_PLUGINS"], os.path.join(SOURCE, "setup", "setup.nsi")], check=True)
         self.install(older_setup)
         self.expect_installed(Probe("state"), older, version="0.9.0")
 
@@ -585,18 +588,110 @@ class SetupTest(unittest.TestCase):
         self.install(SETUP)
         folder = unix_path(WALLPAPER_FOLDER)
         mine, = [name for name in os.listdir(folder) if name.startswith("installed for ")]
-        shutil.copyfile(os.path.join(folder, mine), os.path.join(folder, "installed for another account.ini"))
-        self.expect_installed(Probe("state"), read_file(PACKAGED_EXE), others=["another account"])
+        shutil.copyfile(os.path.join(folder, mine), os.path.join(folder, ANOTHER_RECORD))
+        self.expect_installed(Probe("state"), read_file(PACKAGED_EXE), others=[ANOTHER_RECORD])
         self.uninstall()
-        self.assertEqual(sorted(os.listdir(folder)), sorted(self.catalogue + ["installed for another account.ini"]))
+        self.assertEqual(sorted(os.listdir(folder)), sorted(self.catalogue + [ANOTHER_RECORD]))
 
         # That account's uninstall, as the last: its record goes, and with it
         # the wallpapers and the folders setup made.
         self.install(SETUP)
-        os.remove(os.path.join(folder, "installed for another account.ini"))
+        os.remove(os.path.join(folder, ANOTHER_RECORD))
         self.uninstall()
         self.expect_uninstalled(Probe("state"), share_kept=True)
         os.rmdir(unix_path(r"c:\share"))
+
+    def test_12_a_link_swapped_in_and_out_meanwhile_reaches_nothing_behind_it(self):
+        # Another account's program swaps the wallpaper folder for a link to
+        # a parent's pictures and back, every 40 ms, all through an install
+        # and an uninstall.
+        parents = os.path.join(ROOT, "parent's pictures")
+        os.makedirs(parents)
+        for name in ("barney.bmp", "elmo.bmp"):
+            shutil.copyfile(os.path.join(WALLPAPERS, name), os.path.join(parents, name))
+        before = {name: read_file(os.path.join(parents, name)) for name in os.listdir(parents)}
+        os.makedirs(unix_path(WALLPAPER_FOLDER))
+        swapper = subprocess.Popen([os.path.join(TOOLS, "wine-run"), os.environ["TW_PROBE"], "swap", WALLPAPER_FOLDER,
+                                    "Z:" + parents.replace("/", "\\")], env=ENV, stdin=subprocess.DEVNULL,
+                                   stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        try:
+            time.sleep(2)
+            status = wine(SETUP, "/S").returncode
+            self.assertIn(status, (0, EXIT_LINK))
+            if status == 0:
+                self.uninstall()
+        finally:
+            with open(os.path.join(os.path.dirname(unix_path(WALLPAPER_FOLDER)), "stop swapping"), "w"):
+                pass
+            swaps = swapper.communicate(timeout=60)[0]
+        self.assertIn("swaps\t", swaps)
+        self.assertEqual({name: read_file(os.path.join(parents, name)) for name in os.listdir(parents)}, before)
+        if Probe("state").all("entry"):
+            self.uninstall()
+        shutil.rmtree(unix_path(r"c:\share"))
+        self.expect_uninstalled(Probe("state"))
+
+    def test_13_a_forged_record_makes_no_parents_file_setups(self):
+        # A record of another account's, as a pupil could plant it, claiming
+        # the size and checksum of a parent's own barney.bmp.
+        own = unix_path(WALLPAPER_FOLDER + r"\barney.bmp")
+        os.makedirs(os.path.dirname(own))
+        with open(own, "wb") as f:
+            f.write(b"a parent's picture")
+        forged = os.path.join(os.path.dirname(own), ANOTHER_RECORD)
+        with open(forged, "w") as f:
+            f.write("[wallpapers]\nbarney.bmp=18:%08X\n" % zlib.crc32(b"a parent's picture"))
+        self.install(SETUP)
+        self.assertEqual(read_file(own), b"a parent's picture")
+        self.uninstall()
+        os.remove(forged)
+        self.install(SETUP)
+        self.uninstall()
+        self.assertEqual(os.listdir(os.path.dirname(own)), ["barney.bmp"])
+        self.assertEqual(read_file(own), b"a parent's picture")
+        shutil.rmtree(unix_path(r"c:\share"))
+
+    def test_14_a_failed_install_leaves_nothing_it_made(self):
+        # A folder in the place of this account's record: nothing can record
+        # the install.
+        record = Probe("state").all("record")[0][0]
+        os.makedirs(unix_path(WALLPAPER_FOLDER + "\\" + record))
+        before = self.snapshot(), sorted(os.walk(unix_path(r"c:\share")))
+        self.assertIn("Nothing was changed.", self.install(SETUP, status=EXIT_WRITE))
+        self.assertEqual((self.snapshot(), sorted(os.walk(unix_path(r"c:\share")))), before)
+        self.assertFalse(os.path.exists(unix_path(Probe("state").folder("LocalAppData") + r"\Programs\Tumblewick")))
+        shutil.rmtree(unix_path(r"c:\share"))
+
+    def test_15_no_install_into_or_above_the_wallpaper_folder(self):
+        before = self.snapshot()
+        for folder in (r"c:\share", WALLPAPER_FOLDER, WALLPAPER_FOLDER + r"\Tumblewick"):
+            self.assertIn('Cannot install into "%s": it holds the shared wallpaper folder or lies inside it.' % folder,
+                          self.install(SETUP, "/D=" + folder, status=EXIT_FOLDER))
+        self.assertEqual(self.snapshot(), before)
+
+    def test_16_a_refused_folder_then_cancel_is_a_cancel(self):
+        run = subprocess.Popen([os.path.join(TOOLS, "wine-run"), SETUP], env=ENV, stdin=subprocess.DEVNULL,
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        try:
+            # Welcome, then components, then the folder page: a folder above
+            # the wallpapers, refused with a message; then Cancel, and Yes.
+            time.sleep(3)
+            for keys in (["Return"], ["Return"], ["ctrl+a"]):
+                time.sleep(1.5)
+                subprocess.run(["xdotool", "key", *keys], check=True)
+            subprocess.run(["xdotool", "type", "--delay", "20", r"c:\share"], check=True)
+            subprocess.run(["xdotool", "key", "Return"], check=True)
+            refused = Probe("message", "Tumblewick Setup")
+            self.assertIn(['Cannot install into "c:\\share": it holds the shared wallpaper folder or lies inside it. '
+                           'Choose another folder. Nothing was changed.'], refused.all("text"))
+            time.sleep(1)
+            subprocess.run(["xdotool", "key", "Escape"], check=True)
+            time.sleep(1)
+            subprocess.run(["xdotool", "key", "Return"], check=True)
+            self.assertEqual(run.wait(30), 1)
+        finally:
+            if run.poll() is None:
+                run.kill()
 
 
 if __name__ == "__main__":

@@ -19,6 +19,10 @@
 //                          of each machine-wide uninstall entry (see Machine)
 //   message TITLE          waits for a visible window of that title, prints
 //                          the text of each of its controls and presses OK
+//   swap FOLDER VICTIM     swaps FOLDER for a link to VICTIM and back every
+//                          40 ms until the file FOLDER's parent\stop swapping
+//                          appears, as another account's program would (see
+//                          Swap)
 #include <windows.h>
 
 #include <objbase.h>
@@ -28,10 +32,12 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "catalogue/catalogue.h"
+#include "setup/wallpaper_rule.h"
 #include "platform/running_marker.h"
 #include "platform/text.h"
 #include "ui/form.h"
@@ -187,6 +193,7 @@ void State() {
     }
     PrintEntries();
     PrintEntryValues();
+    Print(L"record\t" + wallpaper_rule::UserSetting(L"").record);
     Print(L"setting\tStart Page\t" +
           ReadValue(HKEY_CURRENT_USER, L"Software\\Microsoft\\Internet Explorer\\Main", L"Start Page"));
     Print(L"setting\tWallpaper\t" + ReadValue(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"Wallpaper"));
@@ -331,6 +338,7 @@ void Machine() {
     Print(L"folder\tCommonPrograms\t" + Folder(CSIDL_COMMON_PROGRAMS));
     Print(L"folder\tCommonDesktop\t" + Folder(CSIDL_COMMON_DESKTOPDIRECTORY));
     Print(L"folder\tProgramFiles\t" + Folder(CSIDL_PROGRAM_FILES));
+    Print(L"folder\tProgramFilesX86\t" + Folder(CSIDL_PROGRAM_FILESX86));
     PrintLink(Folder(CSIDL_COMMON_PROGRAMS) + L"\\Tumblewick.lnk");
     PrintLink(Folder(CSIDL_COMMON_DESKTOPDIRECTORY) + L"\\Tumblewick.lnk");
     HKEY root = nullptr;
@@ -362,18 +370,77 @@ BOOL CALLBACK PrintControlText(HWND control, LPARAM) {
     return TRUE;
 }
 
+// A message box is owned by the window it speaks for, which may bear the
+// same title: an owned window of the title is waited for 3 s first.
 bool Message(const std::wstring& title) {
     for (int i = 0; i < 300; ++i) {
-        for (HWND window : VisibleWindows()) {
-            if (WindowText(window) != title)
-                continue;
-            EnumChildWindows(window, PrintControlText, 0);
-            PostMessageW(window, WM_COMMAND, IDOK, 0);
+        HWND found = nullptr;
+        for (HWND window : VisibleWindows())
+            if (WindowText(window) == title && (GetWindow(window, GW_OWNER) != nullptr || (i >= 30 && !found)))
+                found = window;
+        if (found != nullptr) {
+            EnumChildWindows(found, PrintControlText, 0);
+            PostMessageW(found, WM_COMMAND, IDOK, 0);
             return true;
         }
         Sleep(100);
     }
     return false;
+}
+
+std::string UnixPath(const std::wstring& path) {
+    using UnixName = char*(CDECL*)(LPCWSTR);
+    static auto unixName = reinterpret_cast<UnixName>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
+    char* name = unixName(path.c_str());
+    std::string result = name ? name : "";
+    HeapFree(GetProcessHeap(), 0, name);
+    return result;
+}
+
+// Starts a shell command on the host; Wine gives no handle to wait on.
+void StartOnHost(const std::string& command) {
+    std::wstring line = L"/bin/sh -c \"" + std::wstring(command.begin(), command.end()) + L"\"";
+    STARTUPINFOW startup{sizeof(startup)};
+    PROCESS_INFORMATION process{};
+    CreateProcessW(L"Z:\\bin\\sh", line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process);
+}
+
+bool WaitForAttributes(const std::wstring& path, const std::function<bool(DWORD)>& done) {
+    for (int i = 0; i < 400; ++i, Sleep(5))
+        if (done(GetFileAttributesW(path.c_str())))
+            return true;
+    return false;
+}
+
+// The folder goes aside by a Windows rename, which Windows refuses while
+// another process holds the folder without sharing its deletion; the link is
+// made and taken away on the host, as Windows programs under Wine cannot
+// make one (and Wine's rename of a link moves its target).
+bool Swap(const std::wstring& folder, const std::wstring& victim) {
+    const std::wstring aside = folder + L" (aside)";
+    const std::wstring stop = folder.substr(0, folder.rfind(L'\\')) + L"\\stop swapping";
+    const std::string link = "'" + UnixPath(folder) + "'";
+    int swaps = 0, refused = 0;
+    while (GetFileAttributesW(stop.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        Sleep(40);
+        DWORD attributes = GetFileAttributesW(folder.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+            continue;
+        if (!MoveFileExW(folder.c_str(), aside.c_str(), 0)) {
+            ++refused;
+            continue;
+        }
+        StartOnHost("ln -s '" + UnixPath(victim) + "' " + link);
+        WaitForAttributes(folder, [](DWORD a) { return a != INVALID_FILE_ATTRIBUTES; });
+        Sleep(40);
+        StartOnHost("rm " + link);
+        WaitForAttributes(folder, [](DWORD a) { return a == INVALID_FILE_ATTRIBUTES; });
+        MoveFileExW(aside.c_str(), folder.c_str(), 0);
+        ++swaps;
+    }
+    Print(L"swaps\t" + std::to_wstring(swaps) + L"\t" + std::to_wstring(refused));
+    return true;
 }
 
 }  // namespace
@@ -396,6 +463,9 @@ int wmain(int argc, wchar_t** argv) {
             ok = UseDesktop(args[++i]);
         } else if (command == L"machine") {
             Machine();
+        } else if (command == L"swap" && i + 2 < args.size()) {
+            ok = Swap(args[i + 1], args[i + 2]);
+            i += 2;
         } else if (command == L"message" && i + 1 < args.size()) {
             ok = Message(args[++i]);
         } else if (command == L"find" && i + 2 < args.size()) {
