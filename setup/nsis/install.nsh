@@ -196,7 +196,9 @@ Function .onInstFailed
             Delete "$DESKTOP\Tumblewick.lnk"
         ${EndIf}
     ${EndIf}
-    ; The folders this run made for the program, deepest first, where empty.
+    ; The folders this run made for the program, deepest first, where empty;
+    ; none can go while it is the current folder.
+    SetOutPath "$TEMP"
     ${If} $ProgramTop != ""
         StrCpy $0 "$INSTDIR"
         ${Do}
