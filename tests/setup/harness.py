@@ -29,6 +29,14 @@ def wine(*args, stderr=subprocess.DEVNULL, timeout=120):
                           stdout=subprocess.PIPE, stderr=stderr, text=True, timeout=timeout)
 
 
+def runs_32_bit():
+    """Whether this host runs Wine's 32-bit loader (it needs IA-32 emulation)."""
+    try:
+        return subprocess.run(["/usr/lib/wine/wine", "--version"], capture_output=True).returncode == 0
+    except OSError:
+        return False
+
+
 def read_file(path):
     with open(path, "rb") as f:
         return f.read()

@@ -22,7 +22,7 @@ import zlib
 import harness
 
 harness.use("msi-test")
-from harness import ENV, ROOT, SOURCE, TOOLS, Probe, click, read_file, unix_path, wine  # noqa: E402
+from harness import ENV, ROOT, SOURCE, TOOLS, Probe, click, read_file, runs_32_bit, unix_path, wine  # noqa: E402
 
 MSI = os.environ["TW_MSI"]
 PACKAGED_EXE = os.environ["TW_PACKAGED_EXE"]
@@ -261,7 +261,7 @@ class MsiTest(unittest.TestCase):
 
     def test_9_the_x64_msi_replaces_the_x86_one(self):
         x86 = os.environ["TW_X86_MSI"]
-        if subprocess.run(["/usr/lib/wine/wine", "--version"], capture_output=True).returncode != 0:
+        if not runs_32_bit():
             self.skipTest("this host runs no 32-bit program, which the x86 MSI's custom actions are")
         if x86 == MSI:
             self.skipTest("this is the x86 tree's own MSI")

@@ -420,7 +420,7 @@ bool WaitForAttributes(const std::wstring& path, const std::function<bool(DWORD)
 bool Swap(const std::wstring& folder, const std::wstring& victim) {
     const std::wstring aside = folder + L" (aside)";
     const std::wstring stop = folder.substr(0, folder.rfind(L'\\')) + L"\\stop swapping";
-    const std::string link = "'" + UnixPath(folder) + "'";
+    const std::string link = std::string("'").append(UnixPath(folder)).append("'");
     int swaps = 0, refused = 0;
     while (GetFileAttributesW(stop.c_str()) == INVALID_FILE_ATTRIBUTES) {
         Sleep(40);
