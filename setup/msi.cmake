@@ -146,7 +146,8 @@ add_library(msi_action MODULE ${CMAKE_SOURCE_DIR}/setup/msi_action.cpp ${TW_WALL
 target_link_libraries(msi_action PRIVATE wallpaper_rule -lmsi shell32)
 target_link_options(msi_action PRIVATE -Wl,--kill-at)
 add_custom_command(OUTPUT ${TW_MSI_ACTIONS}
-    COMMAND ${CMAKE_STRIP} -o ${TW_MSI_ACTIONS} $<TARGET_FILE:msi_action>
+    COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${TW_SOURCE_DATE_EPOCH}
+            ${CMAKE_STRIP} -o ${TW_MSI_ACTIONS} $<TARGET_FILE:msi_action>
     DEPENDS msi_action
     COMMENT "Stripping the MSI's custom actions")
 

@@ -61,11 +61,14 @@ if(NOT count EQUAL 24)
     message(FATAL_ERROR "catalogue.cpp names ${count} wallpaper files, not 24")
 endif()
 
+# The MSI's cabinet keeps each file's time: the wallpapers are drawn again,
+# with the time of the source, when that time changes.
+file(CONFIGURE OUTPUT ${TW_PACKAGE_DIR}/source-date-epoch CONTENT "${TW_SOURCE_DATE_EPOCH}\n")
 list(TRANSFORM TW_WALLPAPER_FILES PREPEND ${TW_WALLPAPER_DIR}/ OUTPUT_VARIABLE wallpapers)
 add_custom_command(OUTPUT ${wallpapers}
     COMMAND ${CMAKE_SOURCE_DIR}/tools/make_pictures.py --wallpapers ${TW_WALLPAPER_DIR}
     COMMAND touch -d @${TW_SOURCE_DATE_EPOCH} ${wallpapers}
-    DEPENDS ${CMAKE_SOURCE_DIR}/tools/make_pictures.py
+    DEPENDS ${CMAKE_SOURCE_DIR}/tools/make_pictures.py ${TW_PACKAGE_DIR}/source-date-epoch
     COMMENT "Drawing the 24 wallpapers")
 add_custom_command(OUTPUT ${TW_WALLPAPER_LIST} ${TW_WALLPAPER_HEADER}
     COMMAND ${CMAKE_SOURCE_DIR}/setup/wallpaper_list.py ${TW_WALLPAPER_LIST} ${TW_WALLPAPER_HEADER} ${TW_WALLPAPER_DIR}
@@ -85,11 +88,13 @@ target_include_directories(wallpaper_plugin PRIVATE /usr/${TW_TRIPLET}/include)
 set_target_properties(wallpaper_plugin PROPERTIES PREFIX "" OUTPUT_NAME Wallpapers)
 add_custom_command(OUTPUT ${TW_PLUGIN_DIR}/Wallpapers.dll
     COMMAND ${CMAKE_COMMAND} -E make_directory ${TW_PLUGIN_DIR}
-    COMMAND ${CMAKE_STRIP} -o ${TW_PLUGIN_DIR}/Wallpapers.dll $<TARGET_FILE:wallpaper_plugin>
+    COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${TW_SOURCE_DATE_EPOCH}
+            ${CMAKE_STRIP} -o ${TW_PLUGIN_DIR}/Wallpapers.dll $<TARGET_FILE:wallpaper_plugin>
     DEPENDS wallpaper_plugin
     COMMENT "Stripping the setup's plug-in")
 
-# Stripped here too, so that the package is small whatever the build keeps.
+# Stripped here too, so that the package is small whatever the build keeps;
+# strip stamps the time of SOURCE_DATE_EPOCH into the header, or else its own.
 add_custom_command(OUTPUT ${TW_PACKAGED_EXE}
     COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${TW_SOURCE_DATE_EPOCH}
             ${CMAKE_STRIP} -o ${TW_PACKAGED_EXE} $<TARGET_FILE:Tumblewick>

@@ -24,6 +24,9 @@ Unicode true
 RequestExecutionLevel user
 SetCompressor /SOLID lzma
 ManifestDPIAware true
+; No file's time of the build goes into the setup: the same files give the
+; same setup whenever they were made.
+SetDateSave off
 !addplugindir "${PLUGINS}"
 
 !include MUI2.nsh
