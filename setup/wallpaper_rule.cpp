@@ -573,6 +573,16 @@ void FinishRemoval(const Setting& setting, std::span<const Wallpaper> wallpapers
         RemoveFolders(path, journal.made);
 }
 
+// The fixed path, without its install.
+Setting FixedSetting(const std::wstring& version) {
+    Setting setting;
+    setting.base = L"c:\\";
+    setting.folders = {L"share", L"Tumblewick", L"backgrounds", L"character backgrounds"};
+    setting.version = version;
+    setting.journalKey = L"Software\\Tumblewick setup";
+    return setting;
+}
+
 }  // namespace
 
 PathRefused::PathRefused(std::wstring folder)
@@ -587,19 +597,6 @@ std::wstring FolderPath(const Setting& setting) {
         path += (path.back() == L'\\' ? L"" : L"\\") + folder;
     return path;
 }
-
-namespace {
-
-Setting FixedSetting(const std::wstring& version) {
-    Setting setting;
-    setting.base = L"c:\\";
-    setting.folders = {L"share", L"Tumblewick", L"backgrounds", L"character backgrounds"};
-    setting.version = version;
-    setting.journalKey = L"Software\\Tumblewick setup";
-    return setting;
-}
-
-}  // namespace
 
 Setting UserSetting(const std::wstring& version) {
     Setting setting = FixedSetting(version);

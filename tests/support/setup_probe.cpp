@@ -38,6 +38,7 @@
 
 #include "catalogue/catalogue.h"
 #include "setup/wallpaper_rule.h"
+#include "tests/support/host.h"
 #include "platform/running_marker.h"
 #include "platform/text.h"
 #include "ui/form.h"
@@ -388,16 +389,6 @@ bool Message(const std::wstring& title) {
     return false;
 }
 
-std::string UnixPath(const std::wstring& path) {
-    using UnixName = char*(CDECL*)(LPCWSTR);
-    static auto unixName = reinterpret_cast<UnixName>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
-    char* name = unixName(path.c_str());
-    std::string result = name ? name : "";
-    HeapFree(GetProcessHeap(), 0, name);
-    return result;
-}
-
 // Starts a shell command on the host; Wine gives no handle to wait on.
 void StartOnHost(const std::string& command) {
     std::wstring line = L"/bin/sh -c \"" + std::wstring(command.begin(), command.end()) + L"\"";
@@ -420,7 +411,7 @@ bool WaitForAttributes(const std::wstring& path, const std::function<bool(DWORD)
 bool Swap(const std::wstring& folder, const std::wstring& victim) {
     const std::wstring aside = folder + L" (aside)";
     const std::wstring stop = folder.substr(0, folder.rfind(L'\\')) + L"\\stop swapping";
-    const std::string link = std::string("'").append(UnixPath(folder)).append("'");
+    const std::string link = std::string("'").append(tw_test::UnixPath(folder)).append("'");
     int swaps = 0, refused = 0;
     while (GetFileAttributesW(stop.c_str()) == INVALID_FILE_ATTRIBUTES) {
         Sleep(40);
@@ -431,7 +422,7 @@ bool Swap(const std::wstring& folder, const std::wstring& victim) {
             ++refused;
             continue;
         }
-        StartOnHost("ln -s '" + UnixPath(victim) + "' " + link);
+        StartOnHost("ln -s '" + tw_test::UnixPath(victim) + "' " + link);
         WaitForAttributes(folder, [](DWORD a) { return a != INVALID_FILE_ATTRIBUTES; });
         Sleep(40);
         StartOnHost("rm " + link);
