@@ -141,7 +141,8 @@ file(WRITE ${CMAKE_BINARY_DIR}/msi-settings.cmake.new
 configure_file(${CMAKE_BINARY_DIR}/msi-settings.cmake.new ${TW_PACKAGE_DIR}/msi-settings.cmake COPYONLY)
 
 # The custom actions run inside Windows Installer, from the MSI itself.
-add_library(msi_action MODULE ${CMAKE_SOURCE_DIR}/setup/msi_action.cpp ${TW_WALLPAPER_HEADER})
+add_library(msi_action MODULE ${CMAKE_SOURCE_DIR}/setup/msi_action.cpp)
+add_dependencies(msi_action wallpaper_files)
 # -l: the import library, not this file's `msi` target.
 target_link_libraries(msi_action PRIVATE wallpaper_rule -lmsi shell32)
 target_link_options(msi_action PRIVATE -Wl,--kill-at)

@@ -57,13 +57,17 @@ std::wstring Property(MSIHANDLE install, const wchar_t* name) {
     return value;
 }
 
-// The deferred actions' version and source folder.
+// The deferred actions' version and source folder (which Windows Installer
+// gives with a backslash at its end).
 std::pair<std::wstring, std::wstring> Data(MSIHANDLE install) {
     std::wstring data = Property(install, L"CustomActionData");
     std::size_t semicolon = data.find(L';');
     if (semicolon == std::wstring::npos)
         return {data, L""};
-    return {data.substr(0, semicolon), data.substr(semicolon + 1)};
+    std::wstring source = data.substr(semicolon + 1);
+    if (!source.empty() && source.back() == L'\\')
+        source.pop_back();
+    return {data.substr(0, semicolon), source};
 }
 
 // No failure crosses into Windows Installer: each is shown, and fails the

@@ -75,13 +75,17 @@ add_custom_command(OUTPUT ${TW_WALLPAPER_LIST} ${TW_WALLPAPER_HEADER}
             ${TW_WALLPAPER_FILES}
     DEPENDS ${CMAKE_SOURCE_DIR}/setup/wallpaper_list.py ${wallpapers}
     COMMENT "Listing the wallpapers for the setup")
+# Made once, before every target that uses them: rules of one output in
+# targets built side by side would race.
+add_custom_target(wallpaper_files DEPENDS ${wallpapers} ${TW_WALLPAPER_LIST} ${TW_WALLPAPER_HEADER})
 
 # The wallpaper rule, once, for the setup's plug-in and the MSI's custom
 # actions.
 add_library(wallpaper_rule STATIC ${CMAKE_SOURCE_DIR}/setup/wallpaper_rule.cpp)
 target_link_libraries(wallpaper_rule PUBLIC tumblewick_core ntdll bcrypt)
 
-add_library(wallpaper_plugin MODULE ${CMAKE_SOURCE_DIR}/setup/wallpaper_plugin.cpp ${TW_WALLPAPER_HEADER})
+add_library(wallpaper_plugin MODULE ${CMAKE_SOURCE_DIR}/setup/wallpaper_plugin.cpp)
+add_dependencies(wallpaper_plugin wallpaper_files)
 target_link_libraries(wallpaper_plugin PRIVATE wallpaper_rule
     /usr/${TW_TRIPLET}/lib/nsis/libpluginapi-${nsis_target}.a)
 target_include_directories(wallpaper_plugin PRIVATE /usr/${TW_TRIPLET}/include)
@@ -125,3 +129,4 @@ add_custom_command(OUTPUT ${TW_ZIP}
     COMMENT "Building ${TW_ZIP}")
 
 add_custom_target(setup ALL DEPENDS ${TW_SETUP_EXE} ${TW_ZIP})
+add_dependencies(setup wallpaper_files)
