@@ -152,13 +152,12 @@ add_custom_command(OUTPUT ${TW_MSI_ACTIONS}
     DEPENDS msi_action
     COMMENT "Stripping the MSI's custom actions")
 
-list(TRANSFORM TW_WALLPAPER_FILES PREPEND ${TW_WALLPAPER_DIR}/ OUTPUT_VARIABLE msi_wallpapers)
 add_custom_command(OUTPUT ${TW_MSI}
     COMMAND ${CMAKE_COMMAND} -DPACKAGE=${TW_PACKAGE_DIR} -DVERSION=${PROJECT_VERSION} -DOUT=${TW_MSI}
             -P ${CMAKE_SOURCE_DIR}/setup/msi.cmake
     COMMAND ${TW_SIGN} ${TW_MSI} "Tumblewick" "${TW_WEBSITE}"
     DEPENDS ${CMAKE_SOURCE_DIR}/setup/msi.cmake ${CMAKE_SOURCE_DIR}/setup/msi.wxs ${TW_PACKAGE_DIR}/msi-settings.cmake
-            ${TW_PACKAGED_EXE} ${TW_MSI_ACTIONS} ${msi_wallpapers} ${TW_WALLPAPER_LIST}
+            ${TW_PACKAGED_EXE} ${TW_MSI_ACTIONS} ${TW_WALLPAPERS_DRAWN} ${TW_WALLPAPER_LIST}
             ${CMAKE_SOURCE_DIR}/assets/tumblewick.ico
     COMMENT "Building ${TW_MSI}")
 

@@ -61,23 +61,27 @@ if(NOT count EQUAL 24)
     message(FATAL_ERROR "catalogue.cpp names ${count} wallpaper files, not 24")
 endif()
 
-# The MSI's cabinet keeps each file's time: the wallpapers are drawn again,
-# with the time of the source, when that time changes.
+# The MSI's cabinet keeps each file's time: the wallpapers carry the time of
+# the source, and are drawn again when that time changes. The stamp, not the
+# wallpapers' own times, tells when they were drawn.
 file(CONFIGURE OUTPUT ${TW_PACKAGE_DIR}/source-date-epoch CONTENT "${TW_SOURCE_DATE_EPOCH}\n")
+set(TW_WALLPAPERS_DRAWN ${TW_PACKAGE_DIR}/wallpapers.stamp)
 list(TRANSFORM TW_WALLPAPER_FILES PREPEND ${TW_WALLPAPER_DIR}/ OUTPUT_VARIABLE wallpapers)
-add_custom_command(OUTPUT ${wallpapers}
+add_custom_command(OUTPUT ${TW_WALLPAPERS_DRAWN}
+    BYPRODUCTS ${wallpapers}
     COMMAND ${CMAKE_SOURCE_DIR}/tools/make_pictures.py --wallpapers ${TW_WALLPAPER_DIR}
     COMMAND touch -d @${TW_SOURCE_DATE_EPOCH} ${wallpapers}
+    COMMAND ${CMAKE_COMMAND} -E touch ${TW_WALLPAPERS_DRAWN}
     DEPENDS ${CMAKE_SOURCE_DIR}/tools/make_pictures.py ${TW_PACKAGE_DIR}/source-date-epoch
     COMMENT "Drawing the 24 wallpapers")
 add_custom_command(OUTPUT ${TW_WALLPAPER_LIST} ${TW_WALLPAPER_HEADER}
     COMMAND ${CMAKE_SOURCE_DIR}/setup/wallpaper_list.py ${TW_WALLPAPER_LIST} ${TW_WALLPAPER_HEADER} ${TW_WALLPAPER_DIR}
             ${TW_WALLPAPER_FILES}
-    DEPENDS ${CMAKE_SOURCE_DIR}/setup/wallpaper_list.py ${wallpapers}
+    DEPENDS ${CMAKE_SOURCE_DIR}/setup/wallpaper_list.py ${TW_WALLPAPERS_DRAWN}
     COMMENT "Listing the wallpapers for the setup")
 # Made once, before every target that uses them: rules of one output in
 # targets built side by side would race.
-add_custom_target(wallpaper_files DEPENDS ${wallpapers} ${TW_WALLPAPER_LIST} ${TW_WALLPAPER_HEADER})
+add_custom_target(wallpaper_files DEPENDS ${TW_WALLPAPERS_DRAWN} ${TW_WALLPAPER_LIST} ${TW_WALLPAPER_HEADER})
 
 # The wallpaper rule, once, for the setup's plug-in and the MSI's custom
 # actions.
@@ -115,7 +119,7 @@ add_custom_command(OUTPUT ${TW_SETUP_EXE}
             -DICON=${CMAKE_SOURCE_DIR}/assets/tumblewick.ico -DOUTFILE=${TW_SETUP_EXE}
             -DPUBLISHER=${TW_PUBLISHER} -DWEBSITE=${TW_WEBSITE} -DSIGN=${TW_SIGN}
             ${CMAKE_SOURCE_DIR}/setup/setup.nsi
-    DEPENDS ${TW_SETUP_SCRIPTS} ${TW_PACKAGED_EXE} ${wallpapers} ${TW_WALLPAPER_LIST} ${TW_PLUGIN_DIR}/Wallpapers.dll
+    DEPENDS ${TW_SETUP_SCRIPTS} ${TW_PACKAGED_EXE} ${TW_WALLPAPERS_DRAWN} ${TW_WALLPAPER_LIST} ${TW_PLUGIN_DIR}/Wallpapers.dll
             ${CMAKE_SOURCE_DIR}/assets/tumblewick.ico ${TW_SIGN}
     COMMENT "Building ${TW_SETUP_EXE}")
 
