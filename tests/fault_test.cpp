@@ -549,6 +549,7 @@ TEST(StartPageFaults, BinaryOrMultiStringStartPageIsReplacedByText) {
     const wchar_t* key = L"Software\\Microsoft\\Internet Explorer\\Main";
     const catalogue::Character& barney = catalogue::Rows()[2];
     const std::string want = std::string(barney.linkTarget) + '\0';
+    tw_test::KeyTreeBackup explorer(L"Software\\Microsoft\\Internet Explorer");
     // An earlier program may have left the key volatile or locked.
     RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Internet Explorer");
     MessageBoxWatcher boxes;
@@ -581,7 +582,6 @@ TEST(StartPageFaults, BinaryOrMultiStringStartPageIsReplacedByText) {
     window.Unload();
     Pump(20);
     ClearQuit();
-    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Internet Explorer");
 }
 
 }  // namespace

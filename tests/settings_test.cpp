@@ -148,6 +148,19 @@ protected:
 
 class HomePageTest : public PickerTest<settings::frmHomePage> {
 protected:
+    // The cases delete the user's Internet Explorer settings; they come back
+    // after the last case, whatever its outcome.
+    static void SetUpTestSuite() { backup_ = new tw_test::KeyTreeBackup(L"Software\\Microsoft\\Internet Explorer"); }
+    static void TearDownTestSuite() {
+        // A case may have left "Main" refusing to be deleted.
+        if (HKEY main = nullptr; RegOpenKeyExA(HKEY_CURRENT_USER, kMainKey, 0, KEY_READ, &main) == ERROR_SUCCESS) {
+            RegCloseKey(main);
+            SetKeyDacl(kMainKey, "D:(A;;KA;;;WD)");
+        }
+        delete backup_;
+    }
+    static inline tw_test::KeyTreeBackup* backup_ = nullptr;
+
     void SetUp() override {
         PickerTest::SetUp();
         // An earlier case may have left a "Main" that refuses writes.

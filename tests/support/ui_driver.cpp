@@ -329,6 +329,37 @@ ShellFolderRedirect::~ShellFolderRedirect() {
     RegCloseKey(key_);
 }
 
+namespace {
+
+const wchar_t kBackupKey[] = L"Software\\Tumblewick test backup";
+
+bool CopyTree(const std::wstring& from, const std::wstring& to) {
+    HKEY source = nullptr, target = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, from.c_str(), 0, KEY_READ, &source) != ERROR_SUCCESS)
+        return false;
+    bool copied = RegCreateKeyExW(HKEY_CURRENT_USER, to.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &target,
+                                  nullptr) == ERROR_SUCCESS &&
+                  RegCopyTreeW(source, nullptr, target) == ERROR_SUCCESS;
+    if (target != nullptr)
+        RegCloseKey(target);
+    RegCloseKey(source);
+    return copied;
+}
+
+}  // namespace
+
+KeyTreeBackup::KeyTreeBackup(std::wstring key) : key_(std::move(key)) {
+    RegDeleteTreeW(HKEY_CURRENT_USER, kBackupKey);
+    had_ = CopyTree(key_, kBackupKey);
+}
+
+KeyTreeBackup::~KeyTreeBackup() {
+    RegDeleteTreeW(HKEY_CURRENT_USER, key_.c_str());
+    if (had_)
+        CopyTree(kBackupKey, key_);
+    RegDeleteTreeW(HKEY_CURRENT_USER, kBackupKey);
+}
+
 struct MessageBoxWatcher::State {
     std::mutex lock;
     std::vector<MessageBoxSeen> seen;

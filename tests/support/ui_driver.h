@@ -98,6 +98,21 @@ private:
     std::vector<BYTE> old_;
 };
 
+// Keeps a copy of an HKCU key with all below it for its lifetime, and puts
+// the key back as it was afterwards (gone, when it was not there), whatever
+// the cases did to it.
+class KeyTreeBackup {
+public:
+    explicit KeyTreeBackup(std::wstring key);
+    ~KeyTreeBackup();
+    KeyTreeBackup(const KeyTreeBackup&) = delete;
+    KeyTreeBackup& operator=(const KeyTreeBackup&) = delete;
+
+private:
+    std::wstring key_;
+    bool had_ = false;
+};
+
 // A message box the code under test shows, as the user saw it.
 struct MessageBoxSeen {
     std::wstring title;
