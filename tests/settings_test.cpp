@@ -152,23 +152,21 @@ protected:
     // after the last case, whatever its outcome.
     static void SetUpTestSuite() { backup_ = new tw_test::KeyTreeBackup(L"Software\\Microsoft\\Internet Explorer"); }
     static void TearDownTestSuite() {
-        // A case may have left "Main" refusing to be deleted.
+        UnlockMain();
+        delete backup_;
+    }
+    static inline tw_test::KeyTreeBackup* backup_ = nullptr;
+    // An earlier case may have left a "Main" that refuses writes and deletion.
+    static void UnlockMain() {
         if (HKEY main = nullptr; RegOpenKeyExA(HKEY_CURRENT_USER, kMainKey, 0, KEY_READ, &main) == ERROR_SUCCESS) {
             RegCloseKey(main);
             SetKeyDacl(kMainKey, "D:(A;;KA;;;WD)");
         }
-        delete backup_;
     }
-    static inline tw_test::KeyTreeBackup* backup_ = nullptr;
 
     void SetUp() override {
         PickerTest::SetUp();
-        // An earlier case may have left a "Main" that refuses writes.
-        HKEY main = nullptr;
-        if (RegOpenKeyExA(HKEY_CURRENT_USER, kMainKey, 0, KEY_READ, &main) == ERROR_SUCCESS) {
-            RegCloseKey(main);
-            SetKeyDacl(kMainKey, "D:(A;;KA;;;WD)");
-        }
+        UnlockMain();
         RegDeleteTreeA(HKEY_CURRENT_USER, kExplorerKey);
         ASSERT_EQ(ReadValue(kExplorerKey, nullptr).status, ERROR_FILE_NOT_FOUND);
     }
