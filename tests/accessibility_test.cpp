@@ -15,6 +15,7 @@
 #include "app/about.h"
 #include "app/main_window.h"
 #include "app/splash.h"
+#include "tests/support/host.h"
 #include "tests/support/ui_driver.h"
 
 using namespace tw_test;
@@ -182,6 +183,21 @@ TEST_F(ScreenReader, TheProgramsOwnObjectAnswersOnlyWhereAnnotationIsNotHeard) {
     EXPECT_TRUE(TellsItsWindow(standard));
     standard->Release();
     EXPECT_EQ(standardAnswered, StandardObjectsTakeAnnotation());
+}
+
+// On Windows a reader hears the annotation from Windows' own object.
+TEST_F(ScreenReader, OnWindowsTheAnnotationIsReadBackFromWindowsOwnObject) {
+    if (UnderWine())
+        GTEST_SKIP() << "Wine's standard objects take no annotation";
+    EXPECT_TRUE(StandardObjectsTakeAnnotation());
+    auto& splash = ui::Instance<app::frmSplash>();
+    Open(splash);
+    IAccessible* object = nullptr;
+    ASSERT_EQ(AccessibleObjectFromWindow(splash.Control("imgLogo"), OBJID_CLIENT, IID_PPV_ARGS(&object)), S_OK);
+    EXPECT_TRUE(TellsItsWindow(object));
+    Heard heard = Read(object);
+    EXPECT_EQ(heard.role, ROLE_SYSTEM_GRAPHIC);
+    EXPECT_EQ(heard.name, L"Tumblewick logo");
 }
 
 TEST_F(ScreenReader, AboutSeparatorLinesAreHidden) {

@@ -21,6 +21,7 @@
 #include "platform/text.h"
 #include "settings/desktop_background.h"
 #include "settings/home_page.h"
+#include "tests/support/host.h"
 #include "tests/support/ui_driver.h"
 #include "ui/twips.h"
 
@@ -507,46 +508,82 @@ TEST_F(Forms, KeyboardCuesTheUserAlwaysWantsShowFromTheStart) {
     EXPECT_EQ(SendMessageW(Main().Hwnd(), WM_QUERYUISTATE, 0, 0), 0);
 }
 
-TEST_F(Forms, InHighContrastBlackEveryLabelReadsOnItsBackground) {
-    HIGHCONTRASTW contrast{};
-    contrast.cbSize = sizeof(contrast);
-    SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof(contrast), &contrast, 0);
-    const DWORD flags = contrast.dwFlags;
-    contrast.dwFlags |= HCF_HIGHCONTRASTON;
-    contrast.lpszDefaultScheme = nullptr;
-    SystemParametersInfoW(SPI_SETHIGHCONTRAST, sizeof(contrast), &contrast, 0);  // Wine: not kept
-    const int elements[] = {COLOR_BTNFACE, COLOR_BTNTEXT, COLOR_WINDOWTEXT};
-    COLORREF saved[3], black[] = {RGB(0, 0, 0), RGB(255, 255, 255), RGB(255, 255, 0)};
-    for (int i = 0; i < 3; ++i)
-        saved[i] = GetSysColor(elements[i]);
-    ASSERT_TRUE(SetSysColors(3, elements, black));
+// High contrast asked for and the button colours set, for one case; both
+// put back as they were at its end, on failure too.
+class HighContrast {
+public:
+    HighContrast(COLORREF face, COLORREF buttonText, COLORREF windowText) {
+        SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof(contrast_), &contrast_, 0);
+        contrast_.lpszDefaultScheme = nullptr;
+        flags_ = contrast_.dwFlags;
+        contrast_.dwFlags |= HCF_HIGHCONTRASTON;
+        SystemParametersInfoW(SPI_SETHIGHCONTRAST, sizeof(contrast_), &contrast_, 0);  // Wine: not kept
+        const COLORREF colours[] = {face, buttonText, windowText};
+        for (int i = 0; i < 3; ++i)
+            saved_[i] = GetSysColor(kElements[i]);
+        EXPECT_TRUE(SetSysColors(3, kElements, colours));
+    }
+    ~HighContrast() {
+        SetSysColors(3, kElements, saved_);
+        contrast_.dwFlags = flags_;
+        SystemParametersInfoW(SPI_SETHIGHCONTRAST, sizeof(contrast_), &contrast_, 0);
+    }
+    HighContrast(const HighContrast&) = delete;
+    HighContrast& operator=(const HighContrast&) = delete;
 
-    OpenMain();
+private:
+    static constexpr int kElements[] = {COLOR_BTNFACE, COLOR_BTNTEXT, COLOR_WINDOWTEXT};
+    HIGHCONTRASTW contrast_{sizeof(contrast_)};
+    DWORD flags_ = 0;
+    COLORREF saved_[3] = {};
+};
+
+// Every label of the main window and About, as its window colours it: text
+// and background.
+std::map<std::string, std::pair<COLORREF, COLORREF>> LabelColours() {
+    auto& main = Main();
+    main.Show();
     auto& about = ui::Instance<app::frmAbout>();
     about.Show();
     Pump(50);
-    int labels = 0;
-    for (ui::Form* form : {static_cast<ui::Form*>(&Main()), static_cast<ui::Form*>(&about)})
+    std::map<std::string, std::pair<COLORREF, COLORREF>> colours;
+    for (ui::Form* form : {static_cast<ui::Form*>(&main), static_cast<ui::Form*>(&about)})
         for (const ui::ControlDef& def : form->Def().controls) {
             if (def.kind != ui::Kind::Label)
                 continue;
             HWND label = form->Control(def.name);
             HDC dc = CreateCompatibleDC(nullptr);
-            auto brush = reinterpret_cast<HBRUSH>(
-                SendMessageW(GetParent(label), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
-                             reinterpret_cast<LPARAM>(label)));
+            auto brush = reinterpret_cast<HBRUSH>(SendMessageW(GetParent(label), WM_CTLCOLORSTATIC,
+                                                               reinterpret_cast<WPARAM>(dc),
+                                                               reinterpret_cast<LPARAM>(label)));
             LOGBRUSH background{};
             GetObjectW(brush, sizeof(background), &background);
-            EXPECT_EQ(background.lbColor, RGB(0, 0, 0)) << def.name;
-            EXPECT_EQ(GetBkColor(dc), RGB(0, 0, 0)) << def.name;
-            EXPECT_EQ(GetTextColor(dc), RGB(255, 255, 255)) << def.name;
+            EXPECT_EQ(GetBkColor(dc), background.lbColor) << def.name;
+            colours[def.name] = {GetTextColor(dc), background.lbColor};
             DeleteDC(dc);
-            ++labels;
         }
-    SetSysColors(3, elements, saved);
-    contrast.dwFlags = flags;
-    SystemParametersInfoW(SPI_SETHIGHCONTRAST, sizeof(contrast), &contrast, 0);
-    EXPECT_EQ(labels, 5);
+    return colours;
+}
+
+TEST_F(Forms, InHighContrastBlackEveryLabelReadsOnItsBackground) {
+    HighContrast dark(RGB(0, 0, 0), RGB(255, 255, 255), RGB(255, 255, 0));
+    const auto colours = LabelColours();
+    EXPECT_EQ(colours.size(), 5u);
+    for (const auto& [name, colour] : colours)
+        EXPECT_EQ(colour, std::pair(RGB(255, 255, 255), RGB(0, 0, 0))) << name;
+}
+
+// Windows reports high contrast on once it is asked for, and then even on a
+// light face no label stays black: each takes the button text colour.
+TEST_F(Forms, InHighContrastOnALightFaceLabelsTakeTheButtonTextColour) {
+    HighContrast light(RGB(255, 255, 255), RGB(0, 0, 160), RGB(0, 0, 160));
+    HIGHCONTRASTW contrast{sizeof(contrast)};
+    SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof(contrast), &contrast, 0);
+    if (!(contrast.dwFlags & HCF_HIGHCONTRASTON) && UnderWine())
+        GTEST_SKIP() << "Wine does not report high contrast on";
+    EXPECT_TRUE(contrast.dwFlags & HCF_HIGHCONTRASTON);
+    for (const auto& [name, colour] : LabelColours())
+        EXPECT_EQ(colour, std::pair(GetSysColor(COLOR_BTNTEXT), GetSysColor(COLOR_BTNFACE))) << name;
 }
 
 TEST_F(Forms, TheWindowsCarryTheIconAtBothItsSizes) {

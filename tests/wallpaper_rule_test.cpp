@@ -23,7 +23,9 @@ namespace {
 namespace fs = std::filesystem;
 namespace rule = wallpaper_rule;
 using tw_test::Host;
+using tw_test::MakeLink;
 using tw_test::ReadFileBytes;
+using tw_test::RemoveLink;
 using tw_test::UnixPath;
 
 const fs::path kRoot = L"C:\\tw rule";
@@ -66,7 +68,10 @@ struct Cut {};
 class WallpaperRuleTest : public testing::Test {
 protected:
     void SetUp() override {
-        Host("chmod -R u+w '" + UnixPath(kRoot) + "' 2>/dev/null; rm -rf '" + UnixPath(kRoot) + "'");
+        if (Host("chmod -R u+w '" + UnixPath(kRoot) + "' 2>/dev/null; rm -rf '" + UnixPath(kRoot) + "'") != 0) {
+            std::error_code ignored;
+            fs::remove_all(kRoot, ignored);
+        }
         fs::create_directories(kBase);
         fs::create_directories(kSource);
         fs::create_directories(kElsewhere);
@@ -174,13 +179,13 @@ TEST_F(WallpaperRuleTest, NothingIsWrittenOrDeletedThroughALinkAtAnyLevel) {
         for (int n = 0; n < level; ++n)
             fs::create_directory(at /= levels[n]);
         at /= levels[level];
-        ASSERT_EQ(Host("ln -s '" + UnixPath(kElsewhere) + "' '" + UnixPath(at) + "'"), 0);
+        ASSERT_TRUE(MakeLink(at, kElsewhere));
         EXPECT_THROW(rule::Plan(setting_, wallpapers_), rule::PathRefused) << level;
         EXPECT_THROW(rule::Place(setting_, wallpapers_, kSource.wstring()), rule::PathRefused) << level;
         rule::Undo(setting_, wallpapers_);
         EXPECT_EQ(rule::Remove(setting_, wallpapers_).lines.size(), 1u) << level;
         EXPECT_EQ(Tree(kElsewhere), before) << level;
-        ASSERT_EQ(Host("rm '" + UnixPath(at) + "'"), 0);
+        ASSERT_TRUE(RemoveLink(at));
         WriteBytes(at, "a file in a folder's place");
         EXPECT_THROW(rule::Plan(setting_, wallpapers_), rule::PathRefused) << level;
         fs::remove(at);
@@ -216,11 +221,11 @@ TEST_F(WallpaperRuleTest, OnlyPlainFilesNamedBySidCountAsRecords) {
     // A folder and a link under record names, and an old name-keyed record
     // of another account: none is an install.
     fs::create_directory(kFolder / kOtherRecord);
-    ASSERT_EQ(Host("ln -s '" + UnixPath(kElsewhere) + "' '" + UnixPath(kFolder / L"installed for S-1-5-9.ini") + "'"), 0);
+    ASSERT_TRUE(MakeLink(kFolder / L"installed for S-1-5-9.ini", kElsewhere));
     WriteBytes(kFolder / L"installed for bob.ini", kWholeRecord);
     rule::Remove(setting_, wallpapers_);
     EXPECT_FALSE(fs::exists(kFolder / L"barney.bmp"));
-    ASSERT_EQ(Host("rm '" + UnixPath(kFolder / L"installed for S-1-5-9.ini") + "'"), 0);
+    ASSERT_TRUE(RemoveLink(kFolder / L"installed for S-1-5-9.ini"));
     fs::remove(kFolder / L"installed for bob.ini");
     // A folder in the place of this install's record: the install fails and
     // takes back what it did.

@@ -1,6 +1,6 @@
 # On Windows itself: installs each of Tumblewick's setups and MSIs silently,
-# checks what it placed (program, shortcuts, Apps entry, wallpapers), removes
-# it and checks that it is gone. Prints a line for each check and the total,
+# checks what it placed (program, shortcuts, Apps entry, wallpapers) and that
+# the program starts, removes it and checks that it is gone. Prints a line for each check and the total,
 # and exits 1 when a check failed. Run on a machine that may be changed (the
 # Windows workflow's hosted runners): it installs into the real profile.
 #
@@ -31,6 +31,21 @@ function Run([string] $file, [string[]] $arguments) {
     (Start-Process -FilePath $file -ArgumentList $arguments -Wait -PassThru).ExitCode
 }
 
+# The installed program starts and shows its window; the bundles' test
+# programs drive the same windows further.
+function Test-Starts([string] $name, [string] $program) {
+    $process = Start-Process -FilePath $program -PassThru
+    $shown = $false
+    for ($i = 0; $i -lt 100 -and -not $shown; $i++) {
+        Start-Sleep -Milliseconds 100
+        $process.Refresh()
+        $shown = $process.MainWindowHandle -ne 0
+    }
+    Check $shown "${name}: the installed program starts and shows its window"
+    Stop-Process -Id $process.Id -Force -ErrorAction SilentlyContinue
+    $process.WaitForExit(10000) | Out-Null
+}
+
 function Test-Setup([string] $name) {
     $status = Run (Find-Download $name) @('/S')
     Check ($status -eq 0) "$name /S exits 0 (it gave $status)"
@@ -38,6 +53,7 @@ function Test-Setup([string] $name) {
     Check ($entry.DisplayVersion -eq $Version) "${name}: the Apps entry is of $Version"
     $location = $entry.InstallLocation
     Check (Test-Path (Join-Path $location 'Tumblewick.exe')) "${name}: the program in $location"
+    Test-Starts $name (Join-Path $location 'Tumblewick.exe')
     foreach ($folder in 'Programs', 'DesktopDirectory') {
         $link = Join-Path ([Environment]::GetFolderPath($folder)) 'Tumblewick.lnk'
         Check (Test-Path $link) "${name}: the shortcut $link"
@@ -61,6 +77,7 @@ function Test-Msi([string] $name, [string] $programFolder) {
     $status = Run 'msiexec.exe' @('/i', "`"$msi`"", '/qn', '/l*v', "`"$Logs\$name-install.log`"")
     Check ($status -eq 0) "$name installs (msiexec gave $status)"
     Check (Test-Path (Join-Path $programFolder 'Tumblewick.exe')) "${name}: the program in $programFolder"
+    Test-Starts $name (Join-Path $programFolder 'Tumblewick.exe')
     $link = Join-Path ([Environment]::GetFolderPath('CommonPrograms')) 'Tumblewick.lnk'
     Check (Test-Path $link) "${name}: the all-users shortcut $link"
     Check ((Get-ChildItem -Path $wallpapers -Filter '*.bmp').Count -eq 24) "${name}: 24 wallpapers in $wallpapers"

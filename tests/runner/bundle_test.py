@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """The test bundle's runner as it is used on Windows, here under Wine: the
 bundle unpacked into a fresh prefix that the project's prefix script made
-(and nothing else of the Linux harness), its run-tests.exe run there.
+(and nothing else of the Linux harness), its run-tests.exe run there. Its
+full run is the suite's run of the test programs.
 
 Run by ctest with TW_BUILD, TW_TEST_BUNDLE and TW_PLANT (a test program that
 leaves a file on the Desktop) set.
@@ -24,7 +25,7 @@ FOLDER = os.path.join(ROOT, "wineprefix", "drive_c", BUNDLE)
 
 def run(*args, **env):
     done = subprocess.run([os.path.join(TOOLS, "wine-run"), "C:\\%s\\run-tests.exe" % BUNDLE, *args],
-                          env=dict(ENV, **env), stdin=subprocess.DEVNULL, capture_output=True, text=True, timeout=600)
+                          env=dict(ENV, **env), stdin=subprocess.DEVNULL, capture_output=True, text=True, timeout=840)
     return done.returncode, done.stdout.splitlines()
 
 
@@ -44,20 +45,31 @@ class BundleTest(unittest.TestCase):
     def tearDownClass(cls):
         subprocess.run([os.path.join(TOOLS, "prefix-stop")], env=ENV, check=True)
 
-    def test_1_it_runs_the_programs_and_tells_each_and_the_total(self):
-        # Three of them, one of which changes the start page and puts it back;
-        # the suite runs every program directly.
-        programs = ["catalogue_test", "settings_test", "shortcut_writer_test"]
-        status, lines = run("--only", ",".join(programs))
+    def test_1_it_runs_every_program_at_each_dpi_and_tells_each_and_the_total(self):
+        status, lines = run()
+        with open(os.path.join(FOLDER, "dpi-runs.txt")) as table:
+            dpi_runs = ["%s at %s dpi" % tuple(line.split()[:2]) for line in table]
+        programs = sorted(name[:-4] for name in os.listdir(FOLDER) if name.endswith("_test.exe"))
+        if status != 0:
+            # What failed, in the words of the program that failed.
+            for line in lines:
+                if line.startswith("FAIL ") and ":" in line:
+                    name = line[5:].split(":")[0].replace(" at ", "-").replace(" dpi", "dpi")
+                    with open(os.path.join(FOLDER, "results", name + ".log"), errors="replace") as log:
+                        print(log.read())
         self.assertEqual(status, 0, "\n".join(lines))
         self.assertEqual(lines[0], "run-tests: running on Wine")
-        self.assertEqual([line.split(":")[0] for line in lines[1:-1]], ["ok   " + name for name in programs])
-        passed = sum(int(re.search(r": (\d+) passed, 0 failed", line).group(1)) for line in lines[1:-1])
+        self.assertEqual(len(programs), 10)
+        self.assertEqual([line[5:].split(":")[0] for line in lines[1:-1]], programs + dpi_runs)
+        counts = [re.search(r": (\d+) passed, 0 failed(?:, (\d+) skipped)? ", line) for line in lines[1:-1]]
+        passed = sum(int(count.group(1)) for count in counts)
+        skipped = sum(int(count.group(2) or 0) for count in counts)
         # And one case for the machine, as it was.
-        self.assertEqual(lines[-1], "%d passed, 0 failed" % (passed + 1))
+        self.assertEqual(lines[-1], "%d passed, 0 failed" % (passed + 1) + (", %d skipped" % skipped if skipped else ""))
         with open(os.path.join(FOLDER, "results", "junit.xml")) as junit:
             text = junit.read()
         self.assertIn('<testcase name="TheMachineIsAsItWas" classname="run-tests"></testcase>', text)
+        self.assertIn('<testsuite name="144dpi.PickerResourceTest"', text)
         self.assertEqual(text.count('failures="0"'), text.count("<testsuite "))
         with open(os.path.join(FOLDER, "results", "report.txt")) as report:
             self.assertEqual(report.read().splitlines(), lines[1:])

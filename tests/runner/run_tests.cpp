@@ -1,10 +1,16 @@
 // run-tests.exe, the runner of Tumblewick's test bundle: runs each test
 // program beside it (every *_test.exe), one at a time, its cases shuffled,
-// with its results in XML; prints a line for each program and the total, "N passed, N failed";
-// and writes a JUnit file and a short report into the results folder.
+// with its results in XML, then the runs at other DPIs that dpi-runs.txt
+// names where the display allows; prints a line for each run and the total,
+// "N passed, N failed"; and writes a JUnit file and a short report into the
+// results folder.
 //
 //   run-tests [--results DIR] [--timeout SECONDS] [--only NAME,...]
 //             [--disposable-machine]
+//   run-tests --bench [ROUNDS] [--results DIR] [--disposable-machine]
+//
+// --bench measures the program against its baselines instead, as
+// tools/bench does under Wine, and prints the same table (also bench.md).
 //
 // The tests change what a person would miss (the Desktop, Start-menu and
 // Favorites folders, the start page, the wallpaper, high contrast, keyboard
@@ -13,18 +19,20 @@
 // It records those things before the first program and compares them after
 // the last; every difference is a failure that names it.
 //
-// Exit codes: 0 all passed and nothing changed; 1 a test failed, a program
-// crashed or ran out of time, or something changed; 2 a wrong command line;
-// 3 refused, as this may be somebody's own PC.
+// Exit codes: 0 all passed (or the benchmark ran) and nothing changed; 1 a
+// test failed, a program crashed or ran out of time, or something changed;
+// 2 a wrong command line; 3 refused, as this may be somebody's own PC.
 #include <windows.h>
 
 #include <shlobj.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <cwctype>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <string>
@@ -54,6 +62,8 @@ std::wstring Environment(const wchar_t* name) {
     return GetEnvironmentVariableW(name, value, 256) > 0 ? value : L"";
 }
 
+bool UnderWine() { return GetProcAddress(GetModuleHandleW(L"ntdll"), "wine_get_version") != nullptr; }
+
 // Why this machine may be changed, or "" when nothing says so.
 std::string Disposable(bool disposableSwitch) {
     if (disposableSwitch)
@@ -67,8 +77,7 @@ std::string Disposable(bool disposableSwitch) {
         return "Windows Sandbox";
     // Wine: a prefix of its own is as disposable as a sandbox. The tests of
     // the runner set TW_RUNNER_AS_ON_WINDOWS to see what Windows would do.
-    if (GetProcAddress(GetModuleHandleW(L"ntdll"), "wine_get_version") != nullptr &&
-        Environment(L"TW_RUNNER_AS_ON_WINDOWS").empty())
+    if (UnderWine() && Environment(L"TW_RUNNER_AS_ON_WINDOWS").empty())
         return "Wine";
     return "";
 }
@@ -166,126 +175,188 @@ std::string Escaped(const std::string& text) {
     return out;
 }
 
-struct Outcome {
-    std::string name;
-    int passed = 0, failed = 0, skipped = 0;
-    std::string problem;  // a crash or a time-out, else ""
-    std::string suites;   // the program's <testsuite> elements
+struct Ended {
+    std::string problem;  // did not start, a crash or a time-out, else ""
+    DWORD code = 0;
     double seconds = 0;
 };
 
-// Runs one program with its output in the results folder; the program's own
-// XML tells the cases.
-Outcome Run(const fs::path& program, const fs::path& results, DWORD timeoutMs) {
-    Outcome outcome{Narrow(program.stem().wstring())};
-    const fs::path xml = results / (program.stem().wstring() + L".xml");
-    const fs::path log = results / (program.stem().wstring() + L".log");
-    fs::remove(xml);
+// Runs a program of the bundle with its output in a file; it works in the
+// results folder, as the bundle's own may be read-only (the sandbox).
+Ended Start(const fs::path& program, const std::wstring& arguments, const fs::path& output, const fs::path& folder,
+            DWORD timeoutMs) {
+    Ended ended;
     SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
-    HANDLE output = CreateFileW(log.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
-    // In a new order each run: no case may lean on another having run.
-    std::wstring line =
-        L"\"" + program.wstring() + L"\" --gtest_shuffle --gtest_output=xml:\"" + xml.wstring() + L"\"";
+    HANDLE file = CreateFileW(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
+    std::wstring line = L"\"" + program.wstring() + L"\" " + arguments;
     STARTUPINFOW startup{sizeof(startup)};
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = startup.hStdError = output;
+    startup.hStdOutput = startup.hStdError = file;
     PROCESS_INFORMATION process{};
     const ULONGLONG start = GetTickCount64();
-    if (!CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                        program.parent_path().c_str(), &startup, &process)) {
-        outcome.problem = "did not start (error " + std::to_string(GetLastError()) + ")";
+    if (!CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(), &startup,
+                        &process)) {
+        ended.problem = "did not start (error " + std::to_string(GetLastError()) + ")";
     } else {
         if (WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_TIMEOUT) {
             TerminateProcess(process.hProcess, 1);
             WaitForSingleObject(process.hProcess, 10000);
-            outcome.problem = "ran out of time";
+            ended.problem = "ran out of time";
         }
-        DWORD code = 0;
-        GetExitCodeProcess(process.hProcess, &code);
+        GetExitCodeProcess(process.hProcess, &ended.code);
         CloseHandle(process.hProcess);
         CloseHandle(process.hThread);
-        const std::string report = ReadAll(xml);
-        if (outcome.problem.empty() && report.find("<testsuites") == std::string::npos)
-            outcome.problem = "ended with " + std::to_string(code) + " and no results (a crash?)";
-        const int cases = static_cast<int>(Count(report, "<testcase "));
-        outcome.failed = static_cast<int>(Count(report, "<failure "));
-        outcome.skipped = static_cast<int>(Count(report, "result=\"skipped\"") + Count(report, "status=\"notrun\""));
-        outcome.passed = std::max(0, cases - outcome.failed - outcome.skipped);
-        if (std::size_t begin = report.find("<testsuite "), end = report.rfind("</testsuites>");
-            begin != std::string::npos && end != std::string::npos)
-            outcome.suites = report.substr(begin, end - begin);
     }
-    CloseHandle(output);
-    outcome.seconds = static_cast<double>(GetTickCount64() - start) / 1000.0;
+    CloseHandle(file);
+    ended.seconds = static_cast<double>(GetTickCount64() - start) / 1000.0;
+    return ended;
+}
+
+// One run of a test program: all its cases, or those a filter names, at
+// the display's DPI or another.
+struct TestRun {
+    fs::path program;
+    UINT dpi = 0;  // 0: as the display is
+    std::wstring filter;
+
+    std::string Name() const {
+        return Narrow(program.stem().wstring()) + (dpi ? " at " + std::to_string(dpi) + " dpi" : "");
+    }
+    std::wstring FileStem() const { return program.stem().wstring() + (dpi ? L"-" + std::to_wstring(dpi) + L"dpi" : L""); }
+};
+
+struct Outcome {
+    std::string name;
+    int passed = 0, failed = 0, skipped = 0;
+    std::string problem;  // a crash or a time-out, else ""
+    std::string suites;   // the run's <testsuite> elements
+    double seconds = 0;
+};
+
+// Runs a test program; its own XML tells the cases.
+Outcome Run(const TestRun& run, const fs::path& results, DWORD timeoutMs) {
+    Outcome outcome{run.Name()};
+    const fs::path xml = results / (run.FileStem() + L".xml");
+    fs::remove(xml);
+    // In a new order each run: no case may lean on another having run.
+    std::wstring arguments = L"--gtest_shuffle --gtest_output=xml:\"" + xml.wstring() + L"\"";
+    if (!run.filter.empty())
+        arguments += L" --gtest_filter=" + run.filter;
+    const Ended ended = Start(run.program, arguments, results / (run.FileStem() + L".log"), results, timeoutMs);
+    outcome.seconds = ended.seconds;
+    outcome.problem = ended.problem;
+    const std::string report = ReadAll(xml);
+    if (outcome.problem.empty() && report.find("<testsuites") == std::string::npos)
+        outcome.problem = "ended with " + std::to_string(ended.code) + " and no results (a crash?)";
+    const int cases = static_cast<int>(Count(report, "<testcase "));
+    outcome.failed = static_cast<int>(Count(report, "<failure "));
+    outcome.skipped = static_cast<int>(Count(report, "result=\"skipped\"") + Count(report, "status=\"notrun\""));
+    outcome.passed = std::max(0, cases - outcome.failed - outcome.skipped);
+    if (std::size_t begin = report.find("<testsuite "), end = report.rfind("</testsuites>");
+        begin != std::string::npos && end != std::string::npos)
+        outcome.suites = report.substr(begin, end - begin);
+    // The same suites at another DPI are told apart by name.
+    if (run.dpi)
+        for (std::size_t at = outcome.suites.find("<testsuite name=\""); at != std::string::npos;
+             at = outcome.suites.find("<testsuite name=\"", at + 1))
+            outcome.suites.insert(at + 17, std::to_string(run.dpi) + "dpi.");
     return outcome;
 }
 
-int Usage() {
-    Say("usage: run-tests [--results DIR] [--timeout SECONDS] [--only NAME,...] [--disposable-machine]");
-    return 2;
+// The DPI a program starts at. Wine takes it from the user's LogPixels as
+// each program starts; Windows takes a new one at sign-in only.
+class LogPixels {
+public:
+    explicit LogPixels(UINT dpi) {
+        RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE,
+                        nullptr, &key_, nullptr);
+        DWORD size = sizeof(old_);
+        had_ = RegQueryValueExW(key_, L"LogPixels", nullptr, nullptr, reinterpret_cast<BYTE*>(&old_), &size) ==
+               ERROR_SUCCESS;
+        Set(dpi);
+    }
+    ~LogPixels() {
+        if (had_)
+            Set(old_);
+        else
+            RegDeleteValueW(key_, L"LogPixels");
+        RegCloseKey(key_);
+    }
+    LogPixels(const LogPixels&) = delete;
+    LogPixels& operator=(const LogPixels&) = delete;
+
+private:
+    void Set(DWORD dpi) {
+        RegSetValueExW(key_, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof(dpi));
+    }
+    HKEY key_ = nullptr;
+    DWORD old_ = 0;
+    bool had_ = false;
+};
+
+// The runs at other DPIs, one a line: program, DPI and, if not all its
+// cases, a GoogleTest filter.
+std::vector<TestRun> DpiRuns(const fs::path& here, const std::set<std::wstring>& only) {
+    std::vector<TestRun> runs;
+    std::wifstream in(here / L"dpi-runs.txt");
+    for (std::wstring line; std::getline(in, line);) {
+        std::wistringstream fields(line);
+        std::wstring name;
+        TestRun run;
+        if (fields >> name >> run.dpi && (only.empty() || only.contains(name))) {
+            fields >> run.filter;
+            run.program = here / (name + L".exe");
+            runs.push_back(run);
+        }
+    }
+    return runs;
 }
 
-}  // namespace
+std::string Line(const Outcome& outcome) {
+    const int problems = outcome.problem.empty() ? 0 : 1;
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.1f s", outcome.seconds);
+    return (outcome.failed + problems ? "FAIL " : "ok   ") + outcome.name + ": " + std::to_string(outcome.passed) +
+           " passed, " + std::to_string(outcome.failed) + " failed" +
+           (outcome.skipped ? ", " + std::to_string(outcome.skipped) + " skipped" : "") + " (" + seconds + ")" +
+           (problems ? "; it " + outcome.problem : "");
+}
 
-int wmain(int argc, wchar_t** argv) {
-    wchar_t self[MAX_PATH] = L"";
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    const fs::path here = fs::path(self).parent_path();
-    fs::path results = here / L"results";
-    DWORD timeoutMs = 600 * 1000;
-    bool disposableSwitch = false;
-    std::set<std::wstring> only;
-    for (int i = 1; i < argc; ++i) {
-        const std::wstring arg = argv[i];
-        if (arg == L"--results" && i + 1 < argc)
-            results = argv[++i];
-        else if (arg == L"--timeout" && i + 1 < argc)
-            timeoutMs = static_cast<DWORD>(std::wcstoul(argv[++i], nullptr, 10) * 1000);
-        else if (arg == L"--disposable-machine")
-            disposableSwitch = true;
-        else if (arg == L"--only" && i + 1 < argc)
-            for (std::wistringstream names(argv[++i]); !names.eof();) {
-                std::wstring name;
-                std::getline(names, name, L',');
-                only.insert(name);
-            }
-        else
-            return Usage();
-    }
-    const std::string why = Disposable(disposableSwitch);
-    if (why.empty()) {
-        Say("run-tests: refused. The tests change this PC's Desktop, Start menu and Favorites, the start page, the "
-            "wallpaper and display settings. Run them in Windows Sandbox (Tumblewick-tests.wsb) or on a machine that "
-            "may be changed, with --disposable-machine.");
-        return kRefused;
-    }
-    Say("run-tests: running on " + why);
-    std::vector<fs::path> programs;
+// The tests: every program, then the other DPIs; a line each, the machine
+// compared, the total.
+int Test(const fs::path& here, const fs::path& results, DWORD timeoutMs, const std::set<std::wstring>& only) {
+    std::vector<TestRun> runs;
     for (const auto& entry : fs::directory_iterator(here)) {
         const std::wstring name = entry.path().filename().wstring();
         if (name.ends_with(L"_test.exe") && (only.empty() || only.contains(entry.path().stem().wstring())))
-            programs.push_back(entry.path());
+            runs.push_back({entry.path()});
     }
-    std::sort(programs.begin(), programs.end());
-    fs::create_directories(results);
+    std::sort(runs.begin(), runs.end(), [](const TestRun& a, const TestRun& b) { return a.program < b.program; });
+    const std::vector<TestRun> dpiRuns = DpiRuns(here, only);
+    if (!dpiRuns.empty() && !UnderWine()) {
+        HDC screen = GetDC(nullptr);
+        const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+        ReleaseDC(nullptr, screen);
+        Say("run-tests: the runs at " + std::to_string(dpiRuns.front().dpi) + " dpi are left out: Windows takes a "
+            "new DPI at sign-in only, and the cases above ran at this display's " + std::to_string(dpi) + " dpi");
+    } else {
+        runs.insert(runs.end(), dpiRuns.begin(), dpiRuns.end());
+    }
 
     const auto before = Snapshot();
-    std::vector<Outcome> outcomes;
     int passed = 0, failed = 0, skipped = 0;
     std::string report, junit = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites name=\"Tumblewick\">\n";
-    for (const fs::path& program : programs) {
-        Outcome outcome = Run(program, results, timeoutMs);
+    for (const TestRun& run : runs) {
+        std::optional<LogPixels> dpi;
+        if (run.dpi)
+            dpi.emplace(run.dpi);
+        const Outcome outcome = Run(run, results, timeoutMs);
         const int problems = outcome.problem.empty() ? 0 : 1;
         passed += outcome.passed;
         failed += outcome.failed + problems;
         skipped += outcome.skipped;
-        char seconds[32];
-        std::snprintf(seconds, sizeof seconds, "%.1f s", outcome.seconds);
-        std::string line = (outcome.failed + problems ? "FAIL " : "ok   ") + outcome.name + ": " +
-                           std::to_string(outcome.passed) + " passed, " + std::to_string(outcome.failed) + " failed" +
-                           (outcome.skipped ? ", " + std::to_string(outcome.skipped) + " skipped" : "") + " (" +
-                           seconds + ")" + (problems ? "; it " + outcome.problem : "");
+        const std::string line = Line(outcome);
         Say(line);
         report += line + "\n";
         junit += outcome.suites;
@@ -312,5 +383,144 @@ int wmain(int argc, wchar_t** argv) {
     std::ofstream(results / L"junit.xml", std::ios::binary) << junit;
     std::ofstream(results / L"report.txt", std::ios::binary) << report;
     Say(total);
-    return failed == 0 && !programs.empty() ? 0 : 1;
+    return failed == 0 && !runs.empty() ? 0 : 1;
+}
+
+// This system as the benchmark's first line tells it.
+std::string SystemName() {
+    using WineVersion = const char*(CDECL*)();
+    if (auto wine = reinterpret_cast<WineVersion>(
+            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll"), "wine_get_version"))))
+        return std::string("Wine ") + wine();
+    using GetVersion = LONG(WINAPI*)(OSVERSIONINFOW*);
+    OSVERSIONINFOW version{sizeof(version)};
+    if (auto get = reinterpret_cast<GetVersion>(
+            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll"), "RtlGetVersion"))))
+        get(&version);
+    std::string name = "Windows " + std::to_string(version.dwMajorVersion) + "." +
+                       std::to_string(version.dwMinorVersion) + "." + std::to_string(version.dwBuildNumber);
+    USHORT process = 0, machine = 0;
+    using IsWow64Process2Type = BOOL(WINAPI*)(HANDLE, USHORT*, USHORT*);
+    if (auto isWow64 = reinterpret_cast<IsWow64Process2Type>(
+            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32"), "IsWow64Process2"))))
+        isWow64(GetCurrentProcess(), &process, &machine);
+    if (machine == IMAGE_FILE_MACHINE_ARM64)
+        name += " on ARM64 (this build emulated)";
+    return name;
+}
+
+std::string WithCommas(std::uintmax_t number) {
+    const std::string digits = std::to_string(number);
+    std::string text;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0)
+            text += ',';
+        text += digits[i];
+    }
+    return text;
+}
+
+// The benchmark's table, as tools/bench prints it: start-up and memory of
+// the program against its baselines, then the picker windows and clicks,
+// then the program's size.
+int Bench(const fs::path& here, const fs::path& results, int rounds) {
+    constexpr int kClicks = 1000;
+    auto exe = [&](const wchar_t* name) { return L"\"" + (here / name).wstring() + L"\""; };
+    const auto before = Snapshot();
+    const Ended launch = Start(here / L"bench_launch.exe",
+                               std::to_wstring(rounds) + L" " + exe(L"Tumblewick.exe") + L" " +
+                                   exe(L"bench_least_window.exe") + L" " + exe(L"bench_least_window_imports.exe") +
+                                   L" " + exe(L"bench_seven_windows.exe"),
+                               results / L"bench-launch.txt", results, 3600 * 1000);
+    const Ended inproc = Start(here / L"bench_inproc.exe", std::to_wstring(rounds * 2) + L" " + std::to_wstring(kClicks),
+                               results / L"bench-inproc.txt", results, 3600 * 1000);
+    const std::vector<std::string> differences = Differences(before, Snapshot());
+
+    const std::uintmax_t size = fs::file_size(here / L"Tumblewick.exe");
+    const std::uintmax_t leastSize = fs::file_size(here / L"bench_least_window.exe");
+    constexpr std::uintmax_t kLimit = 3 * 1024 * 1024 / 2;
+    SYSTEMTIME now{};
+    GetSystemTime(&now);
+    char date[32];
+    std::snprintf(date, sizeof date, "%04u-%02u-%02u %02u:%02u UTC", now.wYear, now.wMonth, now.wDay, now.wHour,
+                  now.wMinute);
+    const std::string bits = sizeof(void*) == 8 ? "64-bit" : "32-bit";
+    std::string table = "Tumblewick benchmark, " + std::string(date) + ", " + SystemName() + ", " +
+                        std::to_string(GetActiveProcessorCount(ALL_PROCESSOR_GROUPS)) + " cores.\n" +
+                        "Times and memory: the " + bits + " build; " + std::to_string(rounds) +
+                        " alternating runs of each (picker windows: " + std::to_string(rounds * 2) +
+                        ", clicks: " + std::to_string(kClicks) + "), median (p50) and p99.\n\n" +
+                        "| figure | Tumblewick p50 / p99 | baseline p50 / p99 | ratio p50 / p99 | target | result |\n"
+                        "|---|---|---|---|---|---|\n" +
+                        ReadAll(results / L"bench-launch.txt") + ReadAll(results / L"bench-inproc.txt") +
+                        "| exe size: Tumblewick.exe, " + bits + ", stripped; baseline: the least window program | " +
+                        WithCommas(size) + " bytes | " + WithCommas(leastSize) + " bytes | — | ≤ 1.5 MiB (" +
+                        WithCommas(kLimit) + " bytes) | " + (size <= kLimit ? "PASS" : "FAIL") + " |\n";
+    std::ofstream(results / L"bench.md", std::ios::binary) << table;
+    std::fwrite(table.data(), 1, table.size(), stdout);
+    int status = 0;
+    for (const auto& [name, ended] : {std::pair{"bench_launch", &launch}, std::pair{"bench_inproc", &inproc}})
+        if (!ended->problem.empty() || ended->code != 0) {
+            Say("FAIL " + std::string(name) + (ended->problem.empty() ? " ended with " + std::to_string(ended->code)
+                                                                       : " " + ended->problem));
+            status = 1;
+        }
+    for (const std::string& difference : differences) {
+        Say("FAIL the machine: " + difference);
+        status = 1;
+    }
+    return status;
+}
+
+int Usage() {
+    Say("usage: run-tests [--results DIR] [--timeout SECONDS] [--only NAME,...] [--disposable-machine]\n"
+        "       run-tests --bench [ROUNDS] [--results DIR] [--disposable-machine]");
+    return 2;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    wchar_t self[MAX_PATH] = L"";
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    const fs::path here = fs::path(self).parent_path();
+    fs::path results = here / L"results";
+    DWORD timeoutMs = 600 * 1000;
+    bool disposableSwitch = false;
+    int benchRounds = 0;
+    std::set<std::wstring> only;
+    for (int i = 1; i < argc; ++i) {
+        const std::wstring arg = argv[i];
+        if (arg == L"--results" && i + 1 < argc)
+            results = argv[++i];
+        else if (arg == L"--timeout" && i + 1 < argc)
+            timeoutMs = static_cast<DWORD>(std::wcstoul(argv[++i], nullptr, 10) * 1000);
+        else if (arg == L"--disposable-machine")
+            disposableSwitch = true;
+        else if (arg == L"--bench")
+            benchRounds = i + 1 < argc && std::iswdigit(argv[i + 1][0]) ? _wtoi(argv[++i]) : 20;
+        else if (arg == L"--only" && i + 1 < argc)
+            for (std::wistringstream names(argv[++i]); !names.eof();) {
+                std::wstring name;
+                std::getline(names, name, L',');
+                only.insert(name);
+            }
+        else
+            return Usage();
+    }
+    if (benchRounds < 0 || (benchRounds > 0 && benchRounds < 10)) {
+        Say("run-tests: --bench takes at least 10 rounds");
+        return 2;
+    }
+    const std::string why = Disposable(disposableSwitch);
+    if (why.empty()) {
+        Say("run-tests: refused. The tests change this PC's Desktop, Start menu and Favorites, the start page, the "
+            "wallpaper and display settings. Run them in Windows Sandbox (Tumblewick-tests.wsb) or on a machine that "
+            "may be changed, with --disposable-machine.");
+        return kRefused;
+    }
+    Say("run-tests: running on " + why);
+    fs::create_directories(results);
+    results = fs::absolute(results);
+    return benchRounds ? Bench(here, results, benchRounds) : Test(here, results, timeoutMs, only);
 }

@@ -8,10 +8,20 @@ namespace fs = std::filesystem;
 
 namespace tw_test {
 
+namespace {
+
+std::string Quoted(const fs::path& path) { return "'" + UnixPath(path) + "'"; }
+
+}  // namespace
+
+bool UnderWine() { return GetProcAddress(GetModuleHandleW(L"ntdll"), "wine_get_version") != nullptr; }
+
 std::string UnixPath(const fs::path& path) {
     using UnixName = char*(CDECL*)(LPCWSTR);
     static auto unixName = reinterpret_cast<UnixName>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
+    if (unixName == nullptr)
+        return "";
     char* name = unixName(path.c_str());
     std::string result = name ? name : "";
     HeapFree(GetProcessHeap(), 0, name);
@@ -21,6 +31,8 @@ std::string UnixPath(const fs::path& path) {
 // Wine starts host programs as well, but hands back no process handle for
 // one, so the command leaves its status in a file.
 int Host(const std::string& command) {
+    if (!UnderWine())
+        return -1;
     const fs::path folder = L"C:\\tw host";
     fs::create_directories(folder);
     const fs::path status = folder / L"status";
@@ -38,6 +50,32 @@ int Host(const std::string& command) {
     int exitStatus = std::stoi(ReadFileBytes(status));
     fs::remove(status);
     return exitStatus;
+}
+
+bool MakeLink(const fs::path& link, const fs::path& target) {
+    if (UnderWine())
+        return Host("ln -s " + Quoted(target) + " " + Quoted(link)) == 0;
+    // Administrators (as in a CI job) may make links; so may anyone where
+    // developer mode is on.
+    DWORD flags = SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE;
+    if (fs::is_directory(target))
+        flags |= SYMBOLIC_LINK_FLAG_DIRECTORY;
+    return CreateSymbolicLinkW(link.c_str(), target.c_str(), flags) ||
+           CreateSymbolicLinkW(link.c_str(), target.c_str(), flags & ~SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE);
+}
+
+bool RemoveLink(const fs::path& link) {
+    if (UnderWine())
+        return Host("rm " + Quoted(link)) == 0;
+    const DWORD attributes = GetFileAttributesW(link.c_str());
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? RemoveDirectoryW(link.c_str()) : DeleteFileW(link.c_str());
+}
+
+bool IsLink(const fs::path& path) {
+    if (UnderWine())
+        return Host("test -L " + Quoted(path)) == 0;
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
 }  // namespace tw_test

@@ -1,5 +1,6 @@
 // Test programs start like the program: common controls, DPI awareness from
-// the manifest, Windows' default keyboard cues, then GoogleTest.
+// the manifest, Windows' default keyboard cues, then GoogleTest; the user's
+// cues setting is put back at the end.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -13,8 +14,13 @@ int main(int argc, char** argv) {
     InitCommonControlsEx(&controls);
     ui::SetProgramTitle(app::kAppTitle);
     // Windows' default: keyboard cues hidden until the keyboard is used
-    // (Wine's default shows them always). Not saved to the profile.
+    // (Wine's default shows them always). Not saved to the profile, but kept
+    // for the session.
+    BOOL cues = FALSE;
+    SystemParametersInfoW(SPI_GETKEYBOARDCUES, 0, &cues, 0);
     SystemParametersInfoW(SPI_SETKEYBOARDCUES, 0, reinterpret_cast<void*>(FALSE), 0);
     testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const int status = RUN_ALL_TESTS();
+    SystemParametersInfoW(SPI_SETKEYBOARDCUES, 0, reinterpret_cast<void*>(static_cast<INT_PTR>(cues)), 0);
+    return status;
 }
