@@ -255,6 +255,7 @@ protected:
         PickerTest::SetUp();
         std::error_code ignored;
         fs::remove(Picture(14), ignored);
+        SystemParametersInfoA(SPI_GETDESKWALLPAPER, sizeof(users_), users_, 0);
         // Through the system, so that its own record agrees with the profile.
         char before[] = "c:\\before.bmp";
         ASSERT_TRUE(SystemParametersInfoA(SPI_SETDESKWALLPAPER, 0, before, SPIF_UPDATEINIFILE));
@@ -263,8 +264,11 @@ protected:
         PickerTest::TearDown();
         std::error_code ignored;
         fs::remove(Picture(14), ignored);
+        // The user's own wallpaper back, in the profile too.
+        SystemParametersInfoA(SPI_SETDESKWALLPAPER, 0, users_, SPIF_UPDATEINIFILE);
     }
     static fs::path Picture(int number) { return catalogue::WallpaperPath(Row(number)); }
+    char users_[MAX_PATH] = "";
 
     // The wallpaper recorded in the user's profile, and what the system
     // reports, must both be exactly `path`.

@@ -113,9 +113,10 @@ std::map<std::string, std::string> Snapshot() {
         state[std::string("listing of ") + name] = listing;
     }
     state["the start page"] = Narrow(RegistryText(HKEY_CURRENT_USER, L"Software\\Microsoft\\Internet Explorer\\Main", L"Start Page"));
-    wchar_t wallpaper[MAX_PATH] = L"";
-    SystemParametersInfoW(SPI_GETDESKWALLPAPER, MAX_PATH, wallpaper, 0);
-    state["the wallpaper"] = Narrow(wallpaper);
+    // As the profile keeps it for the next sign-in (Wine keeps what the
+    // system reports per process, so only the profile shows another's change).
+    const std::wstring wallpaper = RegistryText(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"Wallpaper");
+    state["the wallpaper"] = Narrow(wallpaper == L"<none>" ? L"" : wallpaper);
     HIGHCONTRASTW contrast{sizeof(contrast)};
     SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof(contrast), &contrast, 0);
     state["high contrast"] = (contrast.dwFlags & HCF_HIGHCONTRASTON) ? "on" : "off";
