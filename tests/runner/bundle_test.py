@@ -55,8 +55,10 @@ class BundleTest(unittest.TestCase):
             for line in lines:
                 if line.startswith("FAIL ") and ":" in line:
                     name = line[5:].split(":")[0].replace(" at ", "-").replace(" dpi", "dpi")
-                    with open(os.path.join(FOLDER, "results", name + ".log"), errors="replace") as log:
-                        print(log.read())
+                    log = os.path.join(FOLDER, "results", name + ".log")
+                    if os.path.exists(log):
+                        with open(log, errors="replace") as output:
+                            print(output.read())
         self.assertEqual(status, 0, "\n".join(lines))
         self.assertEqual(lines[0], "run-tests: running on Wine")
         self.assertEqual(len(programs), 10)
