@@ -14,8 +14,9 @@
 //
 // The tests change what a person would miss (the Desktop, Start-menu and
 // Favorites folders, the start page, the wallpaper, high contrast, keyboard
-// cues, the shell folders), so the runner starts only on a machine meant for
-// it: Windows Sandbox, a CI job, Wine, or one its owner calls disposable.
+// cues, the shell folders, where System Info is found), so the runner starts
+// only on a machine meant for it: Windows Sandbox, a CI job, Wine, or one its
+// owner calls disposable.
 // It records those things before the first program and compares them after
 // the last; every difference is a failure that names it.
 //
@@ -123,6 +124,8 @@ std::map<std::string, std::string> Snapshot() {
     BOOL cues = FALSE;
     SystemParametersInfoW(SPI_GETKEYBOARDCUES, 0, &cues, 0);
     state["keyboard cues"] = cues ? "always shown" : "shown with the keyboard";
+    state["where the system-information tool is registered"] =
+        Narrow(RegistryText(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Shared Tools\\MSInfo", L"PATH"));
     const wchar_t kShellFolders[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
     for (const wchar_t* name : {L"Desktop", L"Programs", L"Favorites", L"Start Menu", L"AppData", L"Local AppData"})
         state["the shell folder " + Narrow(name)] = Narrow(RegistryText(HKEY_CURRENT_USER, kShellFolders, name));

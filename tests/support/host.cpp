@@ -10,7 +10,12 @@ namespace tw_test {
 
 namespace {
 
-std::string Quoted(const fs::path& path) { return "'" + UnixPath(path) + "'"; }
+std::string Quoted(const fs::path& path) {
+    std::string quoted(1, '\'');
+    quoted += UnixPath(path);
+    quoted += '\'';
+    return quoted;
+}
 
 }  // namespace
 

@@ -333,12 +333,12 @@ namespace {
 
 const wchar_t kBackupKey[] = L"Software\\Tumblewick test backup";
 
-bool CopyTree(const std::wstring& from, const std::wstring& to) {
+bool CopyTree(HKEY fromRoot, const std::wstring& from, HKEY toRoot, const std::wstring& to) {
     HKEY source = nullptr, target = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, from.c_str(), 0, KEY_READ, &source) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(fromRoot, from.c_str(), 0, KEY_READ, &source) != ERROR_SUCCESS)
         return false;
-    bool copied = RegCreateKeyExW(HKEY_CURRENT_USER, to.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &target,
-                                  nullptr) == ERROR_SUCCESS &&
+    bool copied = RegCreateKeyExW(toRoot, to.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &target, nullptr) ==
+                      ERROR_SUCCESS &&
                   RegCopyTreeW(source, nullptr, target) == ERROR_SUCCESS;
     if (target != nullptr)
         RegCloseKey(target);
@@ -346,18 +346,29 @@ bool CopyTree(const std::wstring& from, const std::wstring& to) {
     return copied;
 }
 
+// Copies are named by process and number: a case may start another test
+// program, which keeps copies of its own.
+int g_backupsMade = 0, g_backupsHeld = 0;
+
 }  // namespace
 
-KeyTreeBackup::KeyTreeBackup(std::wstring key) : key_(std::move(key)) {
-    RegDeleteTreeW(HKEY_CURRENT_USER, kBackupKey);
-    had_ = CopyTree(key_, kBackupKey);
+KeyTreeBackup::KeyTreeBackup(std::wstring key, HKEY root)
+    : root_(root), key_(std::move(key)),
+      copy_(std::wstring(kBackupKey) + L"\\" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+            std::to_wstring(++g_backupsMade)) {
+    ++g_backupsHeld;
+    RegDeleteTreeW(HKEY_CURRENT_USER, copy_.c_str());
+    had_ = CopyTree(root_, key_, HKEY_CURRENT_USER, copy_);
 }
 
 KeyTreeBackup::~KeyTreeBackup() {
-    RegDeleteTreeW(HKEY_CURRENT_USER, key_.c_str());
+    RegDeleteTreeW(root_, key_.c_str());
     if (had_)
-        CopyTree(kBackupKey, key_);
-    RegDeleteTreeW(HKEY_CURRENT_USER, kBackupKey);
+        CopyTree(HKEY_CURRENT_USER, copy_, root_, key_);
+    RegDeleteTreeW(HKEY_CURRENT_USER, copy_.c_str());
+    // Gone with the last copy of every process (a test may start another).
+    if (--g_backupsHeld == 0)
+        RegDeleteKeyW(HKEY_CURRENT_USER, kBackupKey);
 }
 
 struct MessageBoxWatcher::State {

@@ -98,18 +98,20 @@ private:
     std::vector<BYTE> old_;
 };
 
-// Keeps a copy of an HKCU key with all below it for its lifetime, and puts
-// the key back as it was afterwards (gone, when it was not there), whatever
-// the cases did to it.
+// Keeps a copy of a key with all below it (in HKCU unless told) for its
+// lifetime, and puts the key back as it was afterwards (gone, when it was
+// not there), whatever the cases did to it.
 class KeyTreeBackup {
 public:
-    explicit KeyTreeBackup(std::wstring key);
+    explicit KeyTreeBackup(std::wstring key, HKEY root = HKEY_CURRENT_USER);
     ~KeyTreeBackup();
     KeyTreeBackup(const KeyTreeBackup&) = delete;
     KeyTreeBackup& operator=(const KeyTreeBackup&) = delete;
 
 private:
+    HKEY root_;
     std::wstring key_;
+    std::wstring copy_;  // where the copy is kept, under HKCU
     bool had_ = false;
 };
 
