@@ -39,6 +39,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/utf8.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -49,13 +51,6 @@ void Say(const std::string& line) {
     std::fwrite(line.data(), 1, line.size(), stdout);
     std::fputc('\n', stdout);
     std::fflush(stdout);
-}
-
-std::string Narrow(const std::wstring& text) {
-    int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string bytes(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), bytes.data(), size, nullptr, nullptr);
-    return bytes;
 }
 
 std::wstring Environment(const wchar_t* name) {
@@ -71,7 +66,7 @@ std::string Disposable(bool disposableSwitch) {
         return "--disposable-machine";
     for (const wchar_t* name : {L"GITHUB_ACTIONS", L"CI"})
         if (!Environment(name).empty())
-            return "a CI job (" + Narrow(name) + " is set)";
+            return "a CI job (" + tw_test::Utf8(name) + " is set)";
     wchar_t user[257] = L"";
     DWORD size = 257;
     if (GetUserNameW(user, &size) && lstrcmpiW(user, L"WDAGUtilityAccount") == 0)
@@ -107,17 +102,17 @@ std::map<std::string, std::string> Snapshot() {
         std::set<std::string> names;
         std::error_code ignored;
         for (const auto& entry : fs::directory_iterator(Folder(csidl), ignored))
-            names.insert(Narrow(entry.path().filename().wstring()));
+            names.insert(tw_test::Utf8(entry.path().filename().wstring()));
         std::string listing;
         for (const std::string& file : names)
             listing += file + "\n";
         state[std::string("listing of ") + name] = listing;
     }
-    state["the start page"] = Narrow(RegistryText(HKEY_CURRENT_USER, L"Software\\Microsoft\\Internet Explorer\\Main", L"Start Page"));
+    state["the start page"] = tw_test::Utf8(RegistryText(HKEY_CURRENT_USER, L"Software\\Microsoft\\Internet Explorer\\Main", L"Start Page"));
     // As the profile keeps it for the next sign-in (Wine keeps what the
     // system reports per process, so only the profile shows another's change).
     const std::wstring wallpaper = RegistryText(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"Wallpaper");
-    state["the wallpaper"] = Narrow(wallpaper == L"<none>" ? L"" : wallpaper);
+    state["the wallpaper"] = tw_test::Utf8(wallpaper == L"<none>" ? L"" : wallpaper);
     HIGHCONTRASTW contrast{sizeof(contrast)};
     SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof(contrast), &contrast, 0);
     state["high contrast"] = (contrast.dwFlags & HCF_HIGHCONTRASTON) ? "on" : "off";
@@ -125,10 +120,10 @@ std::map<std::string, std::string> Snapshot() {
     SystemParametersInfoW(SPI_GETKEYBOARDCUES, 0, &cues, 0);
     state["keyboard cues"] = cues ? "always shown" : "shown with the keyboard";
     state["where the system-information tool is registered"] =
-        Narrow(RegistryText(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Shared Tools\\MSInfo", L"PATH"));
+        tw_test::Utf8(RegistryText(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Shared Tools\\MSInfo", L"PATH"));
     const wchar_t kShellFolders[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
     for (const wchar_t* name : {L"Desktop", L"Programs", L"Favorites", L"Start Menu", L"AppData", L"Local AppData"})
-        state["the shell folder " + Narrow(name)] = Narrow(RegistryText(HKEY_CURRENT_USER, kShellFolders, name));
+        state["the shell folder " + tw_test::Utf8(name)] = tw_test::Utf8(RegistryText(HKEY_CURRENT_USER, kShellFolders, name));
     return state;
 }
 
@@ -225,7 +220,7 @@ struct TestRun {
     std::wstring filter;
 
     std::string Name() const {
-        return Narrow(program.stem().wstring()) + (dpi ? " at " + std::to_string(dpi) + " dpi" : "");
+        return tw_test::Utf8(program.stem().wstring()) + (dpi ? " at " + std::to_string(dpi) + " dpi" : "");
     }
     std::wstring FileStem() const { return program.stem().wstring() + (dpi ? L"-" + std::to_wstring(dpi) + L"dpi" : L""); }
 };

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "tests/support/utf8.h"
+
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     wchar_t log[MAX_PATH];
     if (GetEnvironmentVariableW(L"TW_FAKE_MSINFO_LOG", log, MAX_PATH) == 0)
@@ -16,10 +18,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     GetStartupInfoW(&startup);
     std::wstring line = std::wstring(self) + L"\t" + GetCommandLineW() + L"\t" + std::to_wstring(startup.dwFlags) +
                         L"\t" + std::to_wstring(startup.wShowWindow) + L"\n";
-    int size = WideCharToMultiByte(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), nullptr, 0, nullptr,
-                                   nullptr);
-    std::string bytes(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), bytes.data(), size, nullptr, nullptr);
+    const std::string bytes = tw_test::Utf8(line);
     HANDLE file = CreateFileW(log, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)

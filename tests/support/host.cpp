@@ -33,8 +33,17 @@ std::string UnixPath(const fs::path& path) {
     return result;
 }
 
-// Wine starts host programs as well, but hands back no process handle for
-// one, so the command leaves its status in a file.
+bool StartOnHost(const std::string& command) {
+    if (!UnderWine())
+        return false;
+    std::wstring line = L"/bin/sh -c \"" + std::wstring(command.begin(), command.end()) + L"\"";
+    STARTUPINFOW startup{sizeof(startup)};
+    PROCESS_INFORMATION process{};
+    return CreateProcessW(L"Z:\\bin\\sh", line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                          &process);
+}
+
+// The command leaves its status in a file, as there is no process to wait on.
 int Host(const std::string& command) {
     if (!UnderWine())
         return -1;
@@ -42,13 +51,7 @@ int Host(const std::string& command) {
     fs::create_directories(folder);
     const fs::path status = folder / L"status";
     fs::remove(status);
-    std::string line = "/bin/sh -c \"" + command + "; echo $? > '" + UnixPath(status) + "'\"";
-    std::wstring wide(line.begin(), line.end());
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(L"Z:\\bin\\sh", wide.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process))
+    if (!StartOnHost(command + "; echo $? > '" + UnixPath(status) + "'"))
         return -1;
     if (!PumpUntil([&] { return ReadFileBytes(status).ends_with("\n"); }, 15000))
         return -1;

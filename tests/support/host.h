@@ -14,6 +14,9 @@ bool UnderWine();
 // Where a path of the prefix lies on the host ("" on Windows).
 std::string UnixPath(const std::filesystem::path& path);
 
+// Starts a shell command on the host and returns at once (Wine hands back
+// no process to wait on); false when there is no host.
+bool StartOnHost(const std::string& command);
 // Runs a shell command on the host and returns its exit status, -1 when it
 // did not end in time or there is no host.
 int Host(const std::string& command);

@@ -39,6 +39,7 @@
 #include "catalogue/catalogue.h"
 #include "setup/wallpaper_rule.h"
 #include "tests/support/host.h"
+#include "tests/support/utf8.h"
 #include "platform/running_marker.h"
 #include "platform/text.h"
 #include "ui/form.h"
@@ -49,11 +50,7 @@ const wchar_t kUninstallRoot[] = L"Software\\Microsoft\\Windows\\CurrentVersion\
 const wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tumblewick";
 
 void Print(const std::wstring& line) {
-    std::wstring text = line + L"\n";
-    int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                   nullptr);
-    std::string bytes(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), bytes.data(), size, nullptr, nullptr);
+    const std::string bytes = tw_test::Utf8(line + L"\n");
     std::fwrite(bytes.data(), 1, bytes.size(), stdout);
     std::fflush(stdout);
 }
@@ -389,14 +386,6 @@ bool Message(const std::wstring& title) {
     return false;
 }
 
-// Starts a shell command on the host; Wine gives no handle to wait on.
-void StartOnHost(const std::string& command) {
-    std::wstring line = L"/bin/sh -c \"" + std::wstring(command.begin(), command.end()) + L"\"";
-    STARTUPINFOW startup{sizeof(startup)};
-    PROCESS_INFORMATION process{};
-    CreateProcessW(L"Z:\\bin\\sh", line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process);
-}
-
 bool WaitForAttributes(const std::wstring& path, const std::function<bool(DWORD)>& done) {
     for (int i = 0; i < 400; ++i, Sleep(5))
         if (done(GetFileAttributesW(path.c_str())))
@@ -422,10 +411,10 @@ bool Swap(const std::wstring& folder, const std::wstring& victim) {
             ++refused;
             continue;
         }
-        StartOnHost("ln -s '" + tw_test::UnixPath(victim) + "' " + link);
+        tw_test::StartOnHost("ln -s '" + tw_test::UnixPath(victim) + "' " + link);
         WaitForAttributes(folder, [](DWORD a) { return a != INVALID_FILE_ATTRIBUTES; });
         Sleep(40);
-        StartOnHost("rm " + link);
+        tw_test::StartOnHost("rm " + link);
         WaitForAttributes(folder, [](DWORD a) { return a == INVALID_FILE_ATTRIBUTES; });
         MoveFileExW(aside.c_str(), folder.c_str(), 0);
         ++swaps;
