@@ -333,6 +333,8 @@ int Test(const fs::path& here, const fs::path& results, DWORD timeoutMs, const s
     }
     std::sort(runs.begin(), runs.end(), [](const TestRun& a, const TestRun& b) { return a.program < b.program; });
     const std::vector<TestRun> dpiRuns = DpiRuns(here, only);
+    // Wine: a program takes its DPI as it starts, so the other DPIs run
+    // there; Windows changes it at sign-in only.
     if (!dpiRuns.empty() && !UnderWine()) {
         HDC screen = GetDC(nullptr);
         const int dpi = GetDeviceCaps(screen, LOGPIXELSY);

@@ -61,6 +61,7 @@ int Host(const std::string& command) {
 }
 
 bool MakeLink(const fs::path& link, const fs::path& target) {
+    // Wine: its CreateSymbolicLinkW makes nothing, so the host makes the link.
     if (UnderWine())
         return Host("ln -s " + Quoted(target) + " " + Quoted(link)) == 0;
     // Administrators (as in a CI job) may make links; so may anyone where
